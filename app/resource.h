@@ -1,0 +1,9 @@
+#pragma once
+
+#define IDD_MAIN 101
+#define IDC_SAVE 1000
+#define IDC_LOAD 1001
+#define IDC_NAME_GROUP 1002
+#define IDC_NAME 1003
+#define IDC_CONFIGURATIONS 1005
+#define IDC_DESCRIPTION 1006

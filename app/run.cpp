@@ -1,0 +1,69 @@
+#include "app/main_dialog.h"
+#include "catalog/startup_location_set.h"
+
+#include <ole2.h>
+
+#include <cstring>
+#include <string>
+
+namespace {
+
+// Compares without regard to the case of A-Z, and of nothing else.
+bool SameVerb(const char* text, size_t length, const char* verb) {
+    if (std::strlen(verb) != length) return false;
+    for (size_t i = 0; i < length; ++i) {
+        char c = text[i];
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+        if (c != verb[i]) return false;
+    }
+    return true;
+}
+
+enum class Verb { None, Load, Save, Delete };
+
+Verb ParseVerb(const char* text, size_t length) {
+    if (SameVerb(text, length, "load")) return Verb::Load;
+    if (SameVerb(text, length, "save")) return Verb::Save;
+    if (SameVerb(text, length, "delete")) return Verb::Delete;
+    return Verb::None;
+}
+
+}  // namespace
+
+int StartupLocationSet::Run(const char* commandLineTail) {
+    ClearSlots();
+    // The shortcut folder lists create shell link objects from their
+    // construction on, so OLE comes first and goes last.
+    OleInitialize(nullptr);
+    BuildCatalog();
+    if (!HandleCommandLine(commandLineTail)) ShowMainDialog();
+    ClearSlots();
+    OleUninitialize();
+    return 0;
+}
+
+bool StartupLocationSet::HandleCommandLine(const char* commandLineTail) {
+    if (commandLineTail == nullptr) return false;
+    const char* verb = commandLineTail;
+    // Only the space separates words; a tab belongs to the word.
+    while (*verb == ' ') ++verb;
+    if (*verb == '\0') return false;
+    const char* verbEnd = std::strchr(verb, ' ');
+    if (verbEnd == nullptr) return false;
+    const Verb command = ParseVerb(verb, static_cast<size_t>(verbEnd - verb));
+    if (command == Verb::None) return false;
+    // The name is the rest of the line exactly as typed.
+    const std::string name(verbEnd + 1);
+    if (name.empty()) return false;
+    switch (command) {
+        case Verb::Load:
+            return ConfigurationExists(name) && LoadConfiguration(name);
+        case Verb::Save:
+            return SaveConfiguration(name);
+        case Verb::Delete:
+            return DeleteConfiguration(name);
+        case Verb::None:
+            break;
+    }
+    return false;
+}

@@ -1,0 +1,45 @@
+#pragma once
+
+#include "startup/startup_list.h"
+
+#include <array>
+#include <memory>
+#include <string>
+
+constexpr int kLocationCount = 6;
+
+// The application object: the live startup list of each of the six startup
+// locations, in a slot numbered by the location index (empty when the
+// location does not exist on this system).
+class StartupLocationSet {
+public:
+    StartupLocationSet() = default;
+    StartupLocationSet(const StartupLocationSet&) = delete;
+    StartupLocationSet& operator=(const StartupLocationSet&) = delete;
+    // Leaves the slots alone: Run destroys the lists before OLE goes.
+    virtual ~StartupLocationSet();
+
+    // Location catalog: creates, in slot order, the live list of every
+    // location that exists here. Always true.
+    bool BuildCatalog();
+
+    // Configuration store.
+    bool ConfigurationExists(const std::string& name) const;
+    bool SaveConfiguration(const std::string& name);
+    bool LoadConfiguration(const std::string& name);
+    bool DeleteConfiguration(const std::string& name);
+
+    // Program entry.
+    int Run(const char* commandLineTail);
+    bool HandleCommandLine(const char* commandLineTail);
+
+    StartupList* Slot(int locationIndex) const { return slots[static_cast<size_t>(locationIndex)].get(); }
+    // Destroys every list in slot order and empties the slots.
+    void ClearSlots();
+
+private:
+    std::array<std::unique_ptr<StartupList>, kLocationCount> slots;
+};
+
+// The one application object.
+StartupLocationSet& GetStartupLocationSet();

@@ -1,0 +1,66 @@
+#include "platform/registry.h"
+
+RegKey OpenRegistryKey(HKEY root, const std::string& path, REGSAM rights) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(root, path.c_str(), 0, rights, &key) != ERROR_SUCCESS) return RegKey();
+    return RegKey(key);
+}
+
+RegKey CreateRegistryKey(HKEY root, const std::string& path, REGSAM rights) {
+    HKEY key = nullptr;
+    DWORD disposition = 0;
+    if (RegCreateKeyExA(root, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, rights, nullptr, &key,
+                        &disposition) != ERROR_SUCCESS) {
+        return RegKey();
+    }
+    return RegKey(key);
+}
+
+bool SetRegistryString(HKEY key, const std::string& name, const std::string& text) {
+    return RegSetValueExA(key, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                          static_cast<DWORD>(text.size() + 1)) == ERROR_SUCCESS;
+}
+
+bool DeleteRegistryValue(HKEY key, const std::string& name) {
+    return RegDeleteValueA(key, name.c_str()) == ERROR_SUCCESS;
+}
+
+std::vector<std::string> EnumerateRegistrySubkeys(HKEY key) {
+    std::vector<std::string> names;
+    char name[1024];
+    for (DWORD index = 0;; ++index) {
+        DWORD size = sizeof(name);
+        FILETIME lastWrite;
+        if (RegEnumKeyExA(key, index, name, &size, nullptr, nullptr, nullptr, &lastWrite) != ERROR_SUCCESS) {
+            break;
+        }
+        names.emplace_back(name, size < sizeof(name) ? size : sizeof(name) - 1);
+    }
+    return names;
+}
+
+bool DeleteRegistryKey(HKEY root, const std::string& path) {
+    return RegDeleteKeyA(root, path.c_str()) == ERROR_SUCCESS;
+}
+
+bool ArmRegistryValueWatch(HKEY key, HANDLE event) {
+    return RegNotifyChangeKeyValue(key, FALSE, REG_NOTIFY_CHANGE_LAST_SET, event, TRUE) == ERROR_SUCCESS;
+}
+
+namespace registry_detail {
+
+bool PrepareValueBuffers(HKEY key, ValueBuffers& buffers) {
+    DWORD valueCount = 0;
+    DWORD longestName = 0;
+    DWORD longestData = 0;
+    if (RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &valueCount, &longestName,
+                         &longestData, nullptr, nullptr) != ERROR_SUCCESS) {
+        return false;
+    }
+    if (valueCount == 0 || longestName == 0 || longestData == 0) return false;
+    buffers.name.resize(static_cast<size_t>(longestName) + 1);
+    buffers.data.resize(static_cast<size_t>(longestData) + 1);
+    return true;
+}
+
+}  // namespace registry_detail

@@ -1,0 +1,87 @@
+#pragma once
+// The registry operations the program performs, each with the rights and value
+// type it relies on. Every operation opens its own key and closes it again.
+
+#include "platform/handles.h"
+
+#include <windows.h>
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+// Reading values, enumerating subkeys, testing existence.
+constexpr REGSAM kRegistryRead = KEY_READ;        // 0x20019
+// Setting or deleting a value in an existing key.
+constexpr REGSAM kRegistryWrite = KEY_WRITE;      // 0x20006
+// Creating a key.
+constexpr REGSAM kRegistryCreate = KEY_ALL_ACCESS;  // 0xF003F
+
+static_assert(kRegistryRead == 0x20019 && kRegistryWrite == 0x20006 && kRegistryCreate == 0xF003F,
+              "registry rights");
+
+// Opens root\path; an empty path opens the root itself. Empty when the key
+// cannot be used.
+RegKey OpenRegistryKey(HKEY root, const std::string& path, REGSAM rights);
+
+// Creates root\path, or opens it when it exists (non-volatile, no class,
+// default security). Empty on failure.
+RegKey CreateRegistryKey(HKEY root, const std::string& path, REGSAM rights);
+
+// Calls visit(name, text) for every value of the key, in the registry's
+// enumeration order. The text is the value's data taken as text whatever its
+// type: the bytes up to the first zero byte, never more than the data length.
+// Nothing is read when the key has no values, or when its longest value name
+// or longest value data is zero. Stops at the first enumeration call that
+// fails. Returns the number of values visited.
+template <class Visit>
+size_t ForEachRegistryValue(HKEY key, Visit&& visit);
+
+// Writes a REG_SZ value, terminating zero included.
+bool SetRegistryString(HKEY key, const std::string& name, const std::string& text);
+
+// Deletes one value; an empty name deletes the key's default value.
+bool DeleteRegistryValue(HKEY key, const std::string& name);
+
+// The names of the key's direct subkeys, in enumeration order (names of up to
+// 1023 characters).
+std::vector<std::string> EnumerateRegistrySubkeys(HKEY key);
+
+// Deletes one key that has no subkeys.
+bool DeleteRegistryKey(HKEY root, const std::string& path);
+
+// Arms a one-shot notification of changes to the key's own values (not its
+// subkeys), signalling the event asynchronously.
+bool ArmRegistryValueWatch(HKEY key, HANDLE event);
+
+namespace registry_detail {
+struct ValueBuffers {
+    std::vector<char> name;
+    std::vector<BYTE> data;
+};
+// Sizes both buffers from RegQueryInfoKeyA; false when nothing is to be read.
+bool PrepareValueBuffers(HKEY key, ValueBuffers& buffers);
+}  // namespace registry_detail
+
+template <class Visit>
+size_t ForEachRegistryValue(HKEY key, Visit&& visit) {
+    registry_detail::ValueBuffers buffers;
+    if (!registry_detail::PrepareValueBuffers(key, buffers)) return 0;
+    size_t visited = 0;
+    for (DWORD index = 0;; ++index) {
+        DWORD nameSize = static_cast<DWORD>(buffers.name.size());
+        DWORD dataSize = static_cast<DWORD>(buffers.data.size());
+        if (RegEnumValueA(key, index, buffers.name.data(), &nameSize, nullptr, nullptr,
+                          buffers.data.data(), &dataSize) != ERROR_SUCCESS) {
+            break;
+        }
+        if (nameSize >= buffers.name.size()) nameSize = static_cast<DWORD>(buffers.name.size() - 1);
+        if (dataSize > buffers.data.size()) dataSize = static_cast<DWORD>(buffers.data.size());
+        const char* data = reinterpret_cast<const char*>(buffers.data.data());
+        size_t textLength = 0;
+        while (textLength < dataSize && data[textLength] != '\0') ++textLength;
+        visit(std::string_view(buffers.name.data(), nameSize), std::string_view(data, textLength));
+        ++visited;
+    }
+    return visited;
+}

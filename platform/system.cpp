@@ -1,0 +1,50 @@
+#include "platform/system.h"
+
+#include "platform/handles.h"
+
+#include <windows.h>
+#include <shlobj.h>
+
+namespace {
+
+bool versionKnown = false;
+bool versionIsNT = false;
+int versionQueries = 0;
+
+}  // namespace
+
+bool GetSpecialFolderPath(std::string& path, int folder) {
+    LPITEMIDLIST list = nullptr;
+    if (FAILED(SHGetSpecialFolderLocation(nullptr, folder, &list)) || list == nullptr) return false;
+    char buffer[MAX_PATH] = {};
+    const bool found = SHGetPathFromIDListA(list, buffer) != FALSE;
+    ComPtr<IMalloc> allocator;
+    if (SUCCEEDED(SHGetMalloc(allocator.receive())) && allocator) allocator->Free(list);
+    if (!found) return false;
+    buffer[MAX_PATH - 1] = '\0';
+    std::string result(buffer);
+    if (!result.empty() && result.back() != '\\') result += '\\';
+    path = std::move(result);
+    return true;
+}
+
+bool IsWindowsNT() {
+    if (versionKnown) return versionIsNT;
+    OSVERSIONINFOA info = {};
+    info.dwOSVersionInfoSize = sizeof(info);
+    static_assert(sizeof(OSVERSIONINFOA) == 148, "the version record the system expects");
+    ++versionQueries;
+#if defined(_MSC_VER)
+#pragma warning(suppress : 4996)  // GetVersionExA is deprecated but is the question asked here
+    const BOOL answered = GetVersionExA(&info);
+#else
+    const BOOL answered = GetVersionExA(&info);
+#endif
+    // Every system this runs on today is of the NT family, so that is the
+    // answer when the system does not give one.
+    versionIsNT = !answered || info.dwPlatformId == VER_PLATFORM_WIN32_NT;
+    versionKnown = true;
+    return versionIsNT;
+}
+
+int WindowsVersionQueries() { return versionQueries; }

@@ -1,0 +1,75 @@
+#include "startup/registry_startup_list.h"
+
+#include "platform/registry.h"
+
+RegistryStartupList::RegistryStartupList(int index, HKEY liveRootKey, std::string live, HKEY disabledRootKey,
+                                         std::string disabled)
+    : StartupList(index),
+      liveRoot(liveRootKey),
+      disabledRoot(disabledRootKey),
+      livePath(std::move(live)),
+      disabledPath(std::move(disabled)) {
+    // Calls this class's own Reload: the list is filled as soon as it exists.
+    RegistryStartupList::Reload();
+}
+
+RegistryStartupList::~RegistryStartupList() = default;
+
+RegKey RegistryStartupList::OpenPlaceKey(unsigned char enabled) const {
+    return enabled != 0 ? CreateRegistryKey(liveRoot, livePath, kRegistryCreate)
+                        : CreateRegistryKey(disabledRoot, disabledPath, kRegistryCreate);
+}
+
+bool RegistryStartupList::Reload() {
+    items.clear();
+    ReadValues(liveRoot, livePath, 1);
+    ReadValues(disabledRoot, disabledPath, 0);
+    return true;
+}
+
+bool RegistryStartupList::Add(const StartupItem& item) {
+    // `item` may be one of our own items, which Reload destroys.
+    if (RegKey key = OpenPlaceKey(item.enabled)) SetRegistryString(key.get(), item.name, item.command);
+    return Reload();
+}
+
+bool RegistryStartupList::Remove(const StartupItem& item) {
+    if (RegKey key = OpenPlaceKey(item.enabled)) DeleteRegistryValue(key.get(), item.name);
+    return Reload();
+}
+
+bool RegistryStartupList::Store() {
+    DeleteRegistryKey(liveRoot, livePath);
+    DeleteRegistryKey(disabledRoot, disabledPath);
+    // WriteValues never creates a key, so both are made again first. Both
+    // writes always run: a failed live write must not cost the disabled items.
+    OpenPlaceKey(1);
+    OpenPlaceKey(0);
+    const bool liveWritten = WriteValues(liveRoot, livePath, kSelectEnabled);
+    const bool disabledWritten = WriteValues(disabledRoot, disabledPath, kSelectDisabled);
+    return liveWritten && disabledWritten;
+}
+
+HANDLE RegistryStartupList::StartWatch() {
+    watchKey.reset();
+    watchKey = OpenPlaceKey(1);
+    if (!watchKey) return INVALID_HANDLE_VALUE;
+    HANDLE event = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    if (event == nullptr || !ArmRegistryValueWatch(watchKey.get(), event)) {
+        if (event != nullptr) CloseHandle(event);
+        watchKey.reset();
+        return INVALID_HANDLE_VALUE;
+    }
+    return event;
+}
+
+HANDLE RegistryStartupList::RearmWatch(HANDLE handle) {
+    ResetEvent(handle);
+    ArmRegistryValueWatch(watchKey.get(), handle);
+    return handle;
+}
+
+void RegistryStartupList::StopWatch(HANDLE handle) {
+    CloseHandle(handle);
+    watchKey.reset();
+}

@@ -1,0 +1,37 @@
+#pragma once
+
+#include "platform/handles.h"
+#include "startup/startup_list.h"
+
+#include <windows.h>
+
+#include <string>
+
+// A startup list whose live place and disabled place are both registry keys:
+// every value of a key is one item (value name = name, value text = command).
+// Serves the Run-type keys and the stored copy of a location alike.
+class RegistryStartupList : public StartupList {
+public:
+    RegistryStartupList(int locationIndex, HKEY liveRoot, std::string livePath, HKEY disabledRoot,
+                        std::string disabledPath);
+    ~RegistryStartupList() override;
+
+    bool Reload() override;
+    bool Store() override;
+    bool Add(const StartupItem& item) override;
+    bool Remove(const StartupItem& item) override;
+    HANDLE StartWatch() override;
+    HANDLE RearmWatch(HANDLE handle) override;
+    void StopWatch(HANDLE handle) override;
+
+private:
+    // Opens (creating when missing) the live key for enabled != 0, the
+    // disabled key otherwise. Empty on failure.
+    RegKey OpenPlaceKey(unsigned char enabled) const;
+
+    HKEY liveRoot;
+    HKEY disabledRoot;
+    RegKey watchKey;
+    std::string livePath;
+    std::string disabledPath;
+};

@@ -1,0 +1,45 @@
+#include "startup/shell_link_file.h"
+
+#include <objidl.h>
+
+ShellLinkFile::ShellLinkFile() {
+    CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA, link.receiveVoid());
+}
+
+ShellLinkFile::~ShellLinkFile() = default;
+
+template <class Action>
+bool ShellLinkFile::WithPersistFile(const std::string& path, Action&& action) {
+    if (!link) return false;
+    ComPtr<IPersistFile> file;
+    if (FAILED(link->QueryInterface(IID_IPersistFile, file.receiveVoid())) || !file) return false;
+    wchar_t widePath[MAX_PATH];
+    // A path that does not fit fails here and leaves the buffer without its
+    // terminating zero, so it must never be passed on.
+    if (MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, widePath, MAX_PATH) == 0) return false;
+    return SUCCEEDED(action(file.get(), widePath));
+}
+
+bool ShellLinkFile::LoadFrom(const std::string& path) {
+    return WithPersistFile(path, [](IPersistFile* file, const wchar_t* widePath) {
+        return file->Load(widePath, STGM_READ);
+    });
+}
+
+bool ShellLinkFile::SaveTo(const std::string& path) {
+    return WithPersistFile(path, [](IPersistFile* file, const wchar_t* widePath) {
+        return file->Save(widePath, TRUE);
+    });
+}
+
+bool ShellLinkFile::GetTarget(char* buffer, int size, WIN32_FIND_DATAA* findData, DWORD flags) {
+    if (!link || size <= 0) return false;
+    buffer[0] = '\0';
+    const bool read = SUCCEEDED(link->GetPath(buffer, size, findData, flags));
+    buffer[size - 1] = '\0';
+    return read;
+}
+
+bool ShellLinkFile::SetTarget(const std::string& text) {
+    return link && SUCCEEDED(link->SetPath(text.c_str()));
+}

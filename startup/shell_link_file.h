@@ -1,0 +1,32 @@
+#pragma once
+
+#include "platform/handles.h"
+
+#include <windows.h>
+#include <shlobj.h>
+
+#include <string>
+
+// One shell link object, held for one walk of a folder or one write. Every
+// operation is false when the object could not be created.
+class ShellLinkFile {
+public:
+    ShellLinkFile();
+    ShellLinkFile(const ShellLinkFile&) = delete;
+    ShellLinkFile& operator=(const ShellLinkFile&) = delete;
+    ~ShellLinkFile();
+
+    // False for a path of 260 characters or more, which does not fit the
+    // shell's wide path buffer.
+    bool LoadFrom(const std::string& path);
+    bool SaveTo(const std::string& path);
+    // Reads the target path into `buffer` (of `size` bytes, zero-terminated).
+    bool GetTarget(char* buffer, int size, WIN32_FIND_DATAA* findData, DWORD flags);
+    bool SetTarget(const std::string& text);
+
+private:
+    template <class Action>
+    bool WithPersistFile(const std::string& path, Action&& action);
+
+    ComPtr<IShellLinkA> link;
+};

@@ -1,0 +1,130 @@
+#include "startup/shortcut_folder_startup_list.h"
+
+#include "platform/registry.h"
+#include "platform/system.h"
+#include "startup/shell_link_file.h"
+
+#include <cstring>
+
+namespace {
+
+constexpr size_t kLongestName = 255;
+
+// The item name of a shortcut file: its name up to the last dot, at most 255
+// characters.
+std::string ItemName(const char* fileName) {
+    std::string name(fileName);
+    const size_t dot = name.find_last_of('.');
+    if (dot != std::string::npos) name.erase(dot);
+    if (name.size() > kLongestName) name.erase(kLongestName);
+    return name;
+}
+
+class FindHandle {
+public:
+    explicit FindHandle(HANDLE handle) : handle_(handle) {}
+    FindHandle(const FindHandle&) = delete;
+    FindHandle& operator=(const FindHandle&) = delete;
+    ~FindHandle() {
+        if (handle_ != INVALID_HANDLE_VALUE) FindClose(handle_);
+    }
+    HANDLE get() const { return handle_; }
+
+private:
+    HANDLE handle_;
+};
+
+}  // namespace
+
+ShortcutFolderStartupList::ShortcutFolderStartupList(int index, std::string folderPath, HKEY disabledRootKey,
+                                                     std::string disabled)
+    : StartupList(index), folder(std::move(folderPath)), disabledRoot(disabledRootKey), disabledPath(std::move(disabled)) {
+    ShortcutFolderStartupList::Reload();
+}
+
+ShortcutFolderStartupList::~ShortcutFolderStartupList() = default;
+
+bool ShortcutFolderStartupList::Reload() {
+    items.clear();
+    EnumerateShortcuts(folder);
+    ReadValues(disabledRoot, disabledPath, 0);
+    return true;
+}
+
+bool ShortcutFolderStartupList::EnumerateShortcuts(const std::string& folderPath) {
+    ShellLinkFile shortcut;
+    WIN32_FIND_DATAA entry;
+    FindHandle search(FindFirstFileA((folderPath + "*.*").c_str(), &entry));
+    if (search.get() == INVALID_HANDLE_VALUE) return false;
+    bool appended = false;
+    std::string path;
+    do {
+        // The folder's own entries, sub-folders and other files fail to load.
+        path.assign(folderPath).append(entry.cFileName);
+        if (!shortcut.LoadFrom(path)) continue;
+        char target[MAX_PATH];
+        WIN32_FIND_DATAA targetData;
+        if (!shortcut.GetTarget(target, MAX_PATH, &targetData, 0)) continue;
+        items.emplace_back(ItemName(entry.cFileName), std::string(target), static_cast<unsigned char>(1));
+        appended = true;
+    } while (FindNextFileA(search.get(), &entry));
+    return appended;
+}
+
+bool ShortcutFolderStartupList::Add(const StartupItem& item) {
+    // `item` may be one of our own items, which Reload destroys.
+    if (item.enabled != 0) {
+        ShellLinkFile shortcut;
+        shortcut.SetTarget(item.command);
+        shortcut.SaveTo(ShortcutPath(item.name));
+    } else if (RegKey key = CreateRegistryKey(disabledRoot, disabledPath, kRegistryWrite)) {
+        SetRegistryString(key.get(), item.name, item.command);
+    }
+    return Reload();
+}
+
+bool ShortcutFolderStartupList::Remove(const StartupItem& item) {
+    if (item.enabled != 0) {
+        DeleteFileA(ShortcutPath(item.name).c_str());
+    } else if (RegKey key = OpenRegistryKey(disabledRoot, disabledPath, kRegistryWrite)) {
+        DeleteRegistryValue(key.get(), item.name);
+    }
+    return Reload();
+}
+
+bool ShortcutFolderStartupList::WriteShortcuts(const std::string& folderPath, int selector) {
+    ShellLinkFile shortcut;
+    bool allSaved = true;
+    for (const StartupItem& item : items) {
+        if (!Selects(selector, item)) continue;
+        if (!shortcut.SetTarget(item.command) || !shortcut.SaveTo(folderPath + item.name + ".lnk")) allSaved = false;
+    }
+    return allSaved;
+}
+
+bool ShortcutFolderStartupList::Store() {
+    DeleteRegistryKey(disabledRoot, disabledPath);
+    const bool shortcutsWritten = WriteShortcuts(folder, kSelectEnabled);
+    // The disabled key is written back whatever became of the shortcuts: the
+    // key is gone, and its items exist nowhere else.
+    CreateRegistryKey(disabledRoot, disabledPath, kRegistryWrite);
+    const bool disabledWritten = WriteValues(disabledRoot, disabledPath, kSelectDisabled);
+    return shortcutsWritten && disabledWritten;
+}
+
+HANDLE ShortcutFolderStartupList::StartWatch() {
+    char path[MAX_PATH];
+    if (folder.empty() || folder.size() >= MAX_PATH) return INVALID_HANDLE_VALUE;
+    std::memcpy(path, folder.c_str(), folder.size() + 1);
+    // Systems of the Windows 95 family want the folder without its trailing
+    // backslash.
+    if (!IsWindowsNT()) path[folder.size() - 1] = '\0';
+    return FindFirstChangeNotificationA(path, FALSE, FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_LAST_WRITE);
+}
+
+HANDLE ShortcutFolderStartupList::RearmWatch(HANDLE handle) {
+    FindNextChangeNotification(handle);
+    return handle;
+}
+
+void ShortcutFolderStartupList::StopWatch(HANDLE handle) { FindCloseChangeNotification(handle); }

@@ -1,0 +1,87 @@
+#include "startup/startup_list.h"
+
+#include "platform/registry.h"
+#include "platform/text.h"
+
+#include <algorithm>
+
+StartupList::StartupList(int index) : locationIndex(index) {}
+
+StartupList::~StartupList() = default;
+
+bool StartupList::Holds(const std::string& name, unsigned char enabled) const {
+    return std::any_of(items.begin(), items.end(), [&](const StartupItem& item) {
+        return (item.enabled != 0) == (enabled != 0) && SameName(item.name, name);
+    });
+}
+
+bool StartupList::Selects(int selector, const StartupItem& item) {
+    return selector == kSelectDisabled ? item.enabled == 0 : item.enabled != 0;
+}
+
+bool StartupList::Move(StartupItem& item, unsigned char to) {
+    const unsigned char from = item.enabled;
+    item.enabled = to;
+    Add(item);
+    const bool arrived = Holds(item.name, to);
+    item.enabled = from;
+    // Removing the old entry when the new one was not written would lose it.
+    if (!arrived) return false;
+    return Remove(item);
+}
+
+bool StartupList::Disable(StartupItem& item) {
+    if (item.enabled == 0) return false;
+    return Move(item, 0);
+}
+
+bool StartupList::Enable(StartupItem& item) {
+    if (item.enabled != 0) return true;
+    return Move(item, 1);
+}
+
+void StartupList::RemoveAll() {
+    // Entries storage would not give up: the reload brings them back, so they
+    // are stepped over instead of being tried forever.
+    std::vector<StartupItem> refused;
+    auto isRefused = [&refused](const StartupItem& item) {
+        return std::any_of(refused.begin(), refused.end(), [&item](const StartupItem& other) {
+            return other.enabled == item.enabled && other.name == item.name;
+        });
+    };
+    for (;;) {
+        auto next = std::find_if_not(items.begin(), items.end(), isRefused);
+        if (next == items.end()) return;
+        StartupItem item = *next;
+        Remove(item);
+        const bool stillThere = std::any_of(items.begin(), items.end(), [&item](const StartupItem& other) {
+            return other.enabled == item.enabled && other.name == item.name;
+        });
+        if (stillThere) refused.push_back(std::move(item));
+    }
+}
+
+void StartupList::AddAll(const StartupList& other) {
+    for (const StartupItem& item : other.items) Add(item);
+}
+
+bool StartupList::ReadValues(HKEY root, const std::string& path, unsigned char enabled) {
+    RegKey key = OpenRegistryKey(root, path, kRegistryRead);
+    if (!key) return false;
+    size_t appended = ForEachRegistryValue(key.get(), [&](std::string_view name, std::string_view text) {
+        items.emplace_back(std::string(name), std::string(text), enabled);
+    });
+    return appended > 0;
+}
+
+bool StartupList::WriteValues(HKEY root, const std::string& path, int selector) {
+    const bool anyChosen =
+        std::any_of(items.begin(), items.end(), [selector](const StartupItem& item) { return Selects(selector, item); });
+    RegKey key = OpenRegistryKey(root, path, kRegistryWrite);
+    if (!key) return !anyChosen;
+    bool allWritten = true;
+    for (const StartupItem& item : items) {
+        if (Selects(selector, item) && !SetRegistryString(key.get(), item.name, item.command)) allWritten = false;
+    }
+    return allWritten;
+}

@@ -1,0 +1,14 @@
+#pragma once
+
+#include <string>
+
+// Writes the three key paths (below HKEY_CURRENT_USER) of one location inside
+// a stored configuration: the location key and its Enabled and Disabled keys.
+void BuildConfigurationPaths(const std::string& name, int locationIndex, std::string& locationKeyPath,
+                             std::string& enabledPath, std::string& disabledPath);
+
+// Path of the program's own key; each subkey is one configuration.
+extern const char kConfigurationsKey[];
+
+// A name the store accepts: one key name of its own below the program's key.
+bool IsConfigurationName(const std::string& name);

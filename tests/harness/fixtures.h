@@ -1,0 +1,52 @@
+#pragma once
+// Test fixtures over the real registry and file system of the test prefix.
+// They use the Win32 API directly, independently of the code under test.
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+namespace fixture {
+
+// A registry key tree removed when the fixture goes, and before it is made.
+class ScratchKey {
+public:
+    ScratchKey(HKEY root, std::string path);
+    ~ScratchKey();
+    ScratchKey(const ScratchKey&) = delete;
+    ScratchKey& operator=(const ScratchKey&) = delete;
+
+    HKEY root() const { return root_; }
+    const std::string& path() const { return path_; }
+    std::string sub(const std::string& child) const { return path_ + "\\" + child; }
+
+private:
+    HKEY root_;
+    std::string path_;
+};
+
+// A unique path below HKCU\Software\VeltraneTests for one test.
+std::string UniqueTestPath(const std::string& label);
+
+void DeleteTree(HKEY root, const std::string& path);
+bool KeyExists(HKEY root, const std::string& path);
+void CreateKey(HKEY root, const std::string& path);
+void SetString(HKEY root, const std::string& path, const std::string& name, const std::string& text);
+void SetRaw(HKEY root, const std::string& path, const std::string& name, DWORD type, const void* data,
+            DWORD size);
+void SetWideName(HKEY root, const std::string& path, const std::wstring& name, const std::wstring& text);
+bool ValueExists(HKEY root, const std::string& path, const std::string& name);
+// The value's data and type; empty and REG_NONE when it is missing.
+std::string ReadValue(HKEY root, const std::string& path, const std::string& name, DWORD* type = nullptr);
+// Names of the key's values, in enumeration order, read through the W calls
+// so that no name is mangled.
+std::vector<std::wstring> ValueNamesW(HKEY root, const std::string& path);
+std::vector<std::string> SubkeyNames(HKEY root, const std::string& path);
+// Every value of the key as "name=text", sorted.
+std::vector<std::string> Snapshot(HKEY root, const std::string& path);
+
+// Directory of the running test program, ending in a backslash.
+std::string ProgramDirectory();
+
+}  // namespace fixture
