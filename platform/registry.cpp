@@ -1,5 +1,7 @@
 #include "platform/registry.h"
 
+#include <algorithm>
+
 RegKey OpenRegistryKey(HKEY root, const std::string& path, REGSAM rights) {
     HKEY key = nullptr;
     if (RegOpenKeyExA(root, path.c_str(), 0, rights, &key) != ERROR_SUCCESS) return RegKey();
@@ -60,6 +62,14 @@ bool PrepareValueBuffers(HKEY key, ValueBuffers& buffers) {
     if (valueCount == 0 || longestName == 0 || longestData == 0) return false;
     buffers.name.resize(static_cast<size_t>(longestName) + 1);
     buffers.data.resize(static_cast<size_t>(longestData) + 1);
+    return true;
+}
+
+bool GrowValueBuffers(ValueBuffers& buffers, DWORD dataSizeNeeded, int& growths) {
+    constexpr int kMostGrowths = 8;
+    if (++growths > kMostGrowths) return false;
+    buffers.name.resize(buffers.name.size() * 3);
+    buffers.data.resize(std::max<size_t>(buffers.data.size() * 2, static_cast<size_t>(dataSizeNeeded) + 1));
     return true;
 }
 

@@ -33,7 +33,8 @@ RegKey CreateRegistryKey(HKEY root, const std::string& path, REGSAM rights);
 // type: the bytes up to the first zero byte, never more than the data length.
 // Nothing is read when the key has no values, or when its longest value name
 // or longest value data is zero. Stops at the first enumeration call that
-// fails. Returns the number of values visited.
+// fails for a reason other than a value too long for the buffers. Returns the
+// number of values visited.
 template <class Visit>
 size_t ForEachRegistryValue(HKEY key, Visit&& visit);
 
@@ -61,6 +62,10 @@ struct ValueBuffers {
 };
 // Sizes both buffers from RegQueryInfoKeyA; false when nothing is to be read.
 bool PrepareValueBuffers(HKEY key, ValueBuffers& buffers);
+// The longest name and data are counted in UTF-16, but with an 8-bit code
+// page of several bytes per character (UTF-8) a value can need more than
+// that. Grows both buffers for another try; false once a few tries are spent.
+bool GrowValueBuffers(ValueBuffers& buffers, DWORD dataSizeNeeded, int& growths);
 }  // namespace registry_detail
 
 template <class Visit>
@@ -68,13 +73,14 @@ size_t ForEachRegistryValue(HKEY key, Visit&& visit) {
     registry_detail::ValueBuffers buffers;
     if (!registry_detail::PrepareValueBuffers(key, buffers)) return 0;
     size_t visited = 0;
-    for (DWORD index = 0;; ++index) {
+    int growths = 0;
+    for (DWORD index = 0;;) {
         DWORD nameSize = static_cast<DWORD>(buffers.name.size());
         DWORD dataSize = static_cast<DWORD>(buffers.data.size());
-        if (RegEnumValueA(key, index, buffers.name.data(), &nameSize, nullptr, nullptr,
-                          buffers.data.data(), &dataSize) != ERROR_SUCCESS) {
-            break;
-        }
+        const LONG result = RegEnumValueA(key, index, buffers.name.data(), &nameSize, nullptr, nullptr,
+                                          buffers.data.data(), &dataSize);
+        if (result == ERROR_MORE_DATA && registry_detail::GrowValueBuffers(buffers, dataSize, growths)) continue;
+        if (result != ERROR_SUCCESS) break;
         if (nameSize >= buffers.name.size()) nameSize = static_cast<DWORD>(buffers.name.size() - 1);
         if (dataSize > buffers.data.size()) dataSize = static_cast<DWORD>(buffers.data.size());
         const char* data = reinterpret_cast<const char*>(buffers.data.data());
@@ -82,6 +88,7 @@ size_t ForEachRegistryValue(HKEY key, Visit&& visit) {
         while (textLength < dataSize && data[textLength] != '\0') ++textLength;
         visit(std::string_view(buffers.name.data(), nameSize), std::string_view(data, textLength));
         ++visited;
+        ++index;
     }
     return visited;
 }

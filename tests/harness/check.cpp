@@ -34,6 +34,20 @@ void Fail(const char* file, int line, const std::string& message) {
 
 void Pass() { ++checksInCase; }
 
+std::string Show(const std::wstring& value) {
+    std::string text = "L\"";
+    for (wchar_t c : value) {
+        if (c >= 32 && c < 127) {
+            text += static_cast<char>(c);
+        } else {
+            char code[12];
+            std::snprintf(code, sizeof(code), "\\x%04x", static_cast<unsigned>(c));
+            text += code;
+        }
+    }
+    return text + "\"";
+}
+
 }  // namespace check
 
 // Runs every case, or those whose name contains the first argument.

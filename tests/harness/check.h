@@ -6,6 +6,7 @@
 #include <sstream>
 #include <string>
 #include <type_traits>
+#include <vector>
 
 namespace check {
 
@@ -19,6 +20,17 @@ struct Abort {};
 
 void Fail(const char* file, int line, const std::string& message);
 void Pass();
+
+std::string Show(const std::wstring& value);
+template <class T>
+std::string Show(const T& value);
+
+template <class T>
+std::string Show(const std::vector<T>& values) {
+    std::string text = "{";
+    for (const T& value : values) text += (text.size() > 1 ? ", " : "") + Show(value);
+    return text + "}";
+}
 
 template <class T>
 std::string Show(const T& value) {

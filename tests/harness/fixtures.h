@@ -32,6 +32,7 @@ std::string UniqueTestPath(const std::string& label);
 void DeleteTree(HKEY root, const std::string& path);
 bool KeyExists(HKEY root, const std::string& path);
 void CreateKey(HKEY root, const std::string& path);
+void CreateVolatileKey(HKEY root, const std::string& path);
 void SetString(HKEY root, const std::string& path, const std::string& name, const std::string& text);
 void SetRaw(HKEY root, const std::string& path, const std::string& name, DWORD type, const void* data,
             DWORD size);
