@@ -1,0 +1,142 @@
+#include "harness/live_locations.h"
+
+#include "harness/fixtures.h"
+
+#include <objidl.h>
+#include <shlobj.h>
+
+#include <algorithm>
+
+namespace fixture {
+
+const char kHkcuRun[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+const char kHklmRun[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+const char kHklmRunOnce[] = "Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
+const char kHklmRunServices[] = "Software\\Microsoft\\Windows\\CurrentVersion\\RunServices";
+const char kConfigurations[] = "Software\\Ostrel\\Veltrane";
+
+namespace {
+
+const char* const kLocationKeyNames[] = {"UserStartup", "CommonStartup", "HKLM-Run", "HKCU-Run", "Services",
+                                         "RunOnce"};
+
+void ClearValues(HKEY root, const std::string& path) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS) return;
+    for (const std::wstring& name : ValueNamesW(root, path)) RegDeleteValueW(key, name.c_str());
+    RegCloseKey(key);
+}
+
+void ClearShortcuts(const std::string& folder) {
+    WIN32_FIND_DATAA entry;
+    HANDLE search = FindFirstFileA((folder + "*").c_str(), &entry);
+    if (search == INVALID_HANDLE_VALUE) return;
+    do {
+        if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+            const std::string path = folder + entry.cFileName;
+            SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+            DeleteFileA(path.c_str());
+        }
+    } while (FindNextFileA(search, &entry));
+    FindClose(search);
+}
+
+void AppendState(std::vector<std::string>& state, const std::string& label, const std::vector<std::string>& entries) {
+    for (const std::string& entry : entries) state.push_back(label + ": " + entry);
+}
+
+}  // namespace
+
+std::string DisabledKey(const std::string& locationKeyName) {
+    return "Software\\Ostrel\\Pellory\\Disabled\\" + locationKeyName;
+}
+
+std::string StartupFolder(int csidl) {
+    char path[MAX_PATH] = {};
+    if (FAILED(SHGetFolderPathA(nullptr, csidl, nullptr, 0, path))) return std::string();
+    std::string folder(path);
+    if (!folder.empty() && folder.back() != '\\') folder += '\\';
+    return folder;
+}
+
+bool MakeShortcut(const std::string& path, const std::string& target, const std::string& arguments) {
+    IShellLinkA* link = nullptr;
+    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+                                reinterpret_cast<void**>(&link)))) {
+        return false;
+    }
+    link->SetPath(target.c_str());
+    if (!arguments.empty()) link->SetArguments(arguments.c_str());
+    IPersistFile* file = nullptr;
+    bool saved = false;
+    if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) {
+        std::wstring wide(path.begin(), path.end());
+        saved = SUCCEEDED(file->Save(wide.c_str(), TRUE));
+        file->Release();
+    }
+    link->Release();
+    return saved;
+}
+
+std::string ShortcutTarget(const std::string& path) {
+    IShellLinkA* link = nullptr;
+    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+                                reinterpret_cast<void**>(&link)))) {
+        return "<no shell link>";
+    }
+    std::string target = "<unreadable>";
+    IPersistFile* file = nullptr;
+    if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) {
+        std::wstring wide(path.begin(), path.end());
+        char buffer[MAX_PATH * 2] = {};
+        if (SUCCEEDED(file->Load(wide.c_str(), STGM_READ)) &&
+            SUCCEEDED(link->GetPath(buffer, sizeof(buffer), nullptr, 0))) {
+            target = buffer;
+        }
+        file->Release();
+    }
+    link->Release();
+    return target;
+}
+
+std::vector<std::string> ShortcutsIn(const std::string& folder) {
+    std::vector<std::string> shortcuts;
+    WIN32_FIND_DATAA entry;
+    HANDLE search = FindFirstFileA((folder + "*.lnk").c_str(), &entry);
+    if (search == INVALID_HANDLE_VALUE) return shortcuts;
+    do {
+        std::string name = entry.cFileName;
+        if (name.size() < 4 || _stricmp(name.c_str() + name.size() - 4, ".lnk") != 0) continue;
+        shortcuts.push_back(name.substr(0, name.size() - 4) + "=" + ShortcutTarget(folder + name));
+    } while (FindNextFileA(search, &entry));
+    FindClose(search);
+    std::sort(shortcuts.begin(), shortcuts.end());
+    return shortcuts;
+}
+
+void ClearLiveLocations() {
+    ClearValues(HKEY_CURRENT_USER, kHkcuRun);
+    ClearValues(HKEY_LOCAL_MACHINE, kHklmRun);
+    ClearValues(HKEY_LOCAL_MACHINE, kHklmRunOnce);
+    ClearShortcuts(StartupFolder(CSIDL_STARTUP));
+    ClearShortcuts(StartupFolder(CSIDL_COMMON_STARTUP));
+    for (const char* name : kLocationKeyNames) DeleteTree(HKEY_CURRENT_USER, DisabledKey(name));
+}
+
+void ClearConfigurations() { DeleteTree(HKEY_CURRENT_USER, kConfigurations); }
+
+std::vector<std::string> LiveState() {
+    std::vector<std::string> state;
+    AppendState(state, "UserStartup", ShortcutsIn(StartupFolder(CSIDL_STARTUP)));
+    AppendState(state, "CommonStartup", ShortcutsIn(StartupFolder(CSIDL_COMMON_STARTUP)));
+    AppendState(state, "HKLM-Run", Snapshot(HKEY_LOCAL_MACHINE, kHklmRun));
+    AppendState(state, "HKCU-Run", Snapshot(HKEY_CURRENT_USER, kHkcuRun));
+    AppendState(state, "Services", Snapshot(HKEY_LOCAL_MACHINE, kHklmRunServices));
+    AppendState(state, "RunOnce", Snapshot(HKEY_LOCAL_MACHINE, kHklmRunOnce));
+    for (const char* name : kLocationKeyNames) {
+        AppendState(state, std::string("disabled ") + name, Snapshot(HKEY_CURRENT_USER, DisabledKey(name)));
+    }
+    return state;
+}
+
+}  // namespace fixture

@@ -1,0 +1,296 @@
+#include "catalog/startup_location_set.h"
+#include "harness/check.h"
+#include "harness/fixtures.h"
+#include "harness/live_locations.h"
+
+#include <shlobj.h>
+
+#include <algorithm>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+using fixture::kConfigurations;
+
+namespace {
+
+// A freshly read catalog of the live locations, over a clean slate.
+struct Catalog {
+    Catalog() {
+        fixture::ClearLiveLocations();
+        fixture::ClearConfigurations();
+        set.BuildCatalog();
+    }
+    ~Catalog() { set.ClearSlots(); }
+
+    fixture::OleSession ole;
+    StartupLocationSet set;
+};
+
+const std::string userStartup = fixture::StartupFolder(CSIDL_STARTUP);
+const std::string commonStartup = fixture::StartupFolder(CSIDL_COMMON_STARTUP);
+
+std::string Stored(const std::string& name, const std::string& rest = "") {
+    return std::string(kConfigurations) + "\\" + name + (rest.empty() ? "" : "\\" + rest);
+}
+
+std::vector<std::string> Keys(const std::string& path) {
+    std::vector<std::string> names = fixture::SubkeyNames(HKEY_CURRENT_USER, path);
+    return names;
+}
+
+// One of everything: both places of every present location.
+void FillEveryLocation(const std::string& tag) {
+    fixture::MakeShortcut(userStartup + "User " + tag + ".lnk", "C:\\windows\\notepad.exe");
+    fixture::SetString(HKEY_CURRENT_USER, fixture::DisabledKey("UserStartup"), "Parked user " + tag,
+                       "C:\\parked-" + tag + ".exe");
+    fixture::MakeShortcut(commonStartup + "Common " + tag + ".lnk", "C:\\windows\\regedit.exe");
+    fixture::SetString(HKEY_CURRENT_USER, fixture::DisabledKey("CommonStartup"), "Parked common " + tag, "c.exe");
+    fixture::SetString(HKEY_LOCAL_MACHINE, fixture::kHklmRun, "Machine " + tag, "m-" + tag + ".exe /a");
+    fixture::SetString(HKEY_CURRENT_USER, fixture::DisabledKey("HKLM-Run"), "Machine off " + tag, "mo.exe");
+    fixture::SetString(HKEY_CURRENT_USER, fixture::kHkcuRun, "User run " + tag, "u-" + tag + ".exe");
+    fixture::SetString(HKEY_CURRENT_USER, fixture::DisabledKey("HKCU-Run"), "User off " + tag, "uo.exe");
+    fixture::SetString(HKEY_LOCAL_MACHINE, fixture::kHklmRunOnce, "Once " + tag, "once.exe");
+    fixture::SetString(HKEY_CURRENT_USER, fixture::DisabledKey("RunOnce"), "Once off " + tag, "oo.exe");
+}
+
+}  // namespace
+
+TEST_CASE(SaveWritesOneLocationKeyPerLocationWithItems) {
+    Catalog catalog;
+    fixture::SetString(HKEY_CURRENT_USER, fixture::kHkcuRun, "Tool", "tool.exe -q");
+    const DWORD number = 0x00003231;  // "12"
+    fixture::SetRaw(HKEY_CURRENT_USER, fixture::kHkcuRun, "Number", REG_DWORD, &number, sizeof(number));
+    fixture::SetString(HKEY_CURRENT_USER, fixture::DisabledKey("HKLM-Run"), "Parked", "parked.exe");
+    fixture::MakeShortcut(userStartup + "Editor.lnk", "C:\\windows\\notepad.exe", "--ignored");
+
+    CHECK(catalog.set.SaveConfiguration("Work"));
+    CHECK(catalog.set.ConfigurationExists("Work"));
+    CHECK_EQ(Keys(Stored("Work")), (std::vector<std::string>{"HKCU-Run", "HKLM-Run", "UserStartup"}));
+    CHECK_EQ(Keys(Stored("Work", "HKCU-Run")), std::vector<std::string>{"Enabled"});
+    CHECK_EQ(Keys(Stored("Work", "HKLM-Run")), std::vector<std::string>{"Disabled"});
+    CHECK_EQ(fixture::Snapshot(HKEY_CURRENT_USER, Stored("Work", "HKCU-Run\\Enabled")),
+             (std::vector<std::string>{"Number=12", "Tool=tool.exe -q"}));
+    DWORD type = REG_NONE;
+    fixture::ReadValue(HKEY_CURRENT_USER, Stored("Work", "HKCU-Run\\Enabled"), "Number", &type);
+    CHECK_EQ(type, static_cast<DWORD>(REG_SZ));
+    CHECK_EQ(fixture::Snapshot(HKEY_CURRENT_USER, Stored("Work", "HKLM-Run\\Disabled")),
+             std::vector<std::string>{"Parked=parked.exe"});
+    CHECK_EQ(fixture::Snapshot(HKEY_CURRENT_USER, Stored("Work", "UserStartup\\Enabled")),
+             std::vector<std::string>{"Editor=C:\\windows\\notepad.exe"});
+    // Saving only reads the live places.
+    CHECK(fixture::ValueExists(HKEY_CURRENT_USER, fixture::kHkcuRun, "Tool"));
+}
+
+TEST_CASE(SavingNothingLeavesNoConfiguration) {
+    Catalog catalog;
+    CHECK(catalog.set.SaveConfiguration("Empty"));
+    CHECK(!catalog.set.ConfigurationExists("Empty"));
+    CHECK(!fixture::KeyExists(HKEY_CURRENT_USER, Stored("Empty")));
+}
+
+TEST_CASE(ResavingReplacesTheOldCopy) {
+    Catalog catalog;
+    fixture::SetString(HKEY_CURRENT_USER, fixture::kHkcuRun, "Tool", "old.exe");
+    fixture::SetString(HKEY_LOCAL_MACHINE, fixture::kHklmRun, "Gone", "gone.exe");
+    REQUIRE(catalog.set.SaveConfiguration("Work"));
+    fixture::SetString(HKEY_CURRENT_USER, fixture::kHkcuRun, "Tool", "new.exe");
+    RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, fixture::kHklmRun, "Gone");
+    // The name is the same name in any case.
+    CHECK(catalog.set.SaveConfiguration("WORK"));
+    CHECK_EQ(fixture::SubkeyNames(HKEY_CURRENT_USER, kConfigurations).size(), static_cast<size_t>(1));
+    CHECK_EQ(Keys(Stored("work")), std::vector<std::string>{"HKCU-Run"});
+    CHECK_EQ(fixture::Snapshot(HKEY_CURRENT_USER, Stored("Work", "HKCU-Run\\Enabled")),
+             std::vector<std::string>{"Tool=new.exe"});
+}
+
+TEST_CASE(LoadBringsBackEveryLocationExactlyAsSaved) {
+    Catalog catalog;
+    FillEveryLocation("saved");
+    const std::vector<std::string> saved = fixture::LiveState();
+    REQUIRE(catalog.set.SaveConfiguration("Round trip"));
+
+    fixture::ClearLiveLocations();
+    FillEveryLocation("other");
+    fixture::SetString(HKEY_CURRENT_USER, fixture::kHkcuRun, "User run saved", "changed.exe");
+    CHECK(fixture::LiveState() != saved);
+    CHECK(catalog.set.LoadConfiguration("round TRIP"));
+    CHECK_EQ(fixture::LiveState(), saved);
+}
+
+TEST_CASE(DisabledItemsComeBackIntoTheDisabledPlace) {
+    Catalog catalog;
+    fixture::SetString(HKEY_CURRENT_USER, fixture::DisabledKey("HKCU-Run"), "Parked", "parked.exe");
+    fixture::SetString(HKEY_CURRENT_USER, fixture::DisabledKey("UserStartup"), "Parked link", "C:\\p.exe");
+    REQUIRE(catalog.set.SaveConfiguration("Parked"));
+    CHECK_EQ(Keys(Stored("Parked", "HKCU-Run")), std::vector<std::string>{"Disabled"});
+    fixture::ClearLiveLocations();
+    CHECK(catalog.set.LoadConfiguration("Parked"));
+    CHECK_EQ(fixture::Snapshot(HKEY_CURRENT_USER, fixture::DisabledKey("HKCU-Run")),
+             std::vector<std::string>{"Parked=parked.exe"});
+    CHECK(!fixture::ValueExists(HKEY_CURRENT_USER, fixture::kHkcuRun, "Parked"));
+    CHECK_EQ(fixture::Snapshot(HKEY_CURRENT_USER, fixture::DisabledKey("UserStartup")),
+             std::vector<std::string>{"Parked link=C:\\p.exe"});
+    CHECK(fixture::ShortcutsIn(userStartup).empty());
+}
+
+TEST_CASE(LoadEmptiesLocationsWithoutAStoredKey) {
+    Catalog catalog;
+    fixture::SetString(HKEY_CURRENT_USER, Stored("Sparse", "HKCU-Run\\Enabled"), "Only", "only.exe");
+    FillEveryLocation("present");
+    CHECK(catalog.set.LoadConfiguration("Sparse"));
+    std::vector<std::string> expected = {"HKCU-Run: Only=only.exe"};
+    for (const std::string& line : fixture::LiveState()) {
+        if (line.rfind("Services:", 0) == 0) expected.push_back(line);  // not a location on this system
+    }
+    std::vector<std::string> state = fixture::LiveState();
+    std::sort(state.begin(), state.end());
+    std::sort(expected.begin(), expected.end());
+    CHECK_EQ(state, expected);
+}
+
+TEST_CASE(LoadReplacesEntriesAddedAfterTheListsWereRead) {
+    Catalog catalog;
+    fixture::SetString(HKEY_CURRENT_USER, Stored("Later", "HKCU-Run\\Enabled"), "Kept", "kept.exe");
+    // Added behind the program's back, into a location that read as empty
+    // and one that did not.
+    fixture::SetString(HKEY_CURRENT_USER, fixture::kHkcuRun, "Stray", "stray.exe");
+    fixture::SetString(HKEY_LOCAL_MACHINE, fixture::kHklmRun, "Stray machine", "stray.exe");
+    fixture::MakeShortcut(userStartup + "Stray link.lnk", "C:\\windows\\notepad.exe");
+    CHECK(catalog.set.LoadConfiguration("Later"));
+    CHECK_EQ(fixture::Snapshot(HKEY_CURRENT_USER, fixture::kHkcuRun), std::vector<std::string>{"Kept=kept.exe"});
+    CHECK(fixture::Snapshot(HKEY_LOCAL_MACHINE, fixture::kHklmRun).empty());
+    CHECK(fixture::ShortcutsIn(userStartup).empty());
+}
+
+TEST_CASE(ServicesTakesNoPartOnTheNtFamilyButIsDeleted) {
+    Catalog catalog;
+    fixture::SetString(HKEY_LOCAL_MACHINE, fixture::kHklmRunServices, "Service", "svc.exe");
+    fixture::SetString(HKEY_CURRENT_USER, fixture::kHkcuRun, "Tool", "tool.exe");
+    REQUIRE(catalog.set.SaveConfiguration("Nt"));
+    CHECK(!fixture::KeyExists(HKEY_CURRENT_USER, Stored("Nt", "Services")));
+    fixture::SetString(HKEY_CURRENT_USER, Stored("Nt", "Services\\Enabled"), "Stored service", "s.exe");
+    CHECK(catalog.set.LoadConfiguration("Nt"));
+    CHECK(fixture::ValueExists(HKEY_LOCAL_MACHINE, fixture::kHklmRunServices, "Service"));
+    CHECK(!fixture::ValueExists(HKEY_LOCAL_MACHINE, fixture::kHklmRunServices, "Stored service"));
+    CHECK(catalog.set.DeleteConfiguration("Nt"));
+    CHECK(!fixture::KeyExists(HKEY_CURRENT_USER, Stored("Nt")));
+    RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, fixture::kHklmRunServices, "Service");
+}
+
+TEST_CASE(DeleteRemovesOneConfigurationAndIgnoresUnknownNames) {
+    Catalog catalog;
+    fixture::SetString(HKEY_CURRENT_USER, fixture::kHkcuRun, "Tool", "tool.exe");
+    fixture::SetString(HKEY_CURRENT_USER, fixture::DisabledKey("RunOnce"), "Off", "off.exe");
+    REQUIRE(catalog.set.SaveConfiguration("Keep"));
+    REQUIRE(catalog.set.SaveConfiguration("Drop"));
+    const std::vector<std::string> live = fixture::LiveState();
+    CHECK(catalog.set.DeleteConfiguration("Never saved"));
+    CHECK_EQ(Keys(kConfigurations), (std::vector<std::string>{"Drop", "Keep"}));
+    CHECK(catalog.set.DeleteConfiguration("DROP"));
+    CHECK_EQ(Keys(kConfigurations), std::vector<std::string>{"Keep"});
+    CHECK_EQ(fixture::LiveState(), live);
+}
+
+TEST_CASE(NamesThatWouldLeaveTheirOwnKeyAreRefused) {
+    Catalog catalog;
+    fixture::SetString(HKEY_CURRENT_USER, fixture::kHkcuRun, "Tool", "tool.exe");
+    REQUIRE(catalog.set.SaveConfiguration("Keep"));
+    for (const std::string name : {"", "\\", "\\\\\\", "Keep\\HKCU-Run", "a\\b", "..\\Keep"}) {
+        CHECK(!catalog.set.ConfigurationExists(name));
+        CHECK(!catalog.set.SaveConfiguration(name));
+        CHECK(!catalog.set.LoadConfiguration(name));
+        CHECK(!catalog.set.DeleteConfiguration(name));
+    }
+    CHECK_EQ(Keys(kConfigurations), std::vector<std::string>{"Keep"});
+    CHECK_EQ(Keys(Stored("Keep")), std::vector<std::string>{"HKCU-Run"});
+    CHECK(fixture::ValueExists(HKEY_CURRENT_USER, fixture::kHkcuRun, "Tool"));
+}
+
+TEST_CASE(ALoadThatCannotPlaceAnItemReportsFailureAndLoadsTheRest) {
+    Catalog catalog;
+    // No file can be named with '|', and a shortcut path must stay under 260.
+    fixture::SetString(HKEY_CURRENT_USER, Stored("Bad", "UserStartup\\Enabled"), "a|b", "C:\\windows\\notepad.exe");
+    fixture::SetString(HKEY_CURRENT_USER, Stored("Long", "UserStartup\\Enabled"), std::string(250, 'n'),
+                       "C:\\windows\\notepad.exe");
+    for (const char* name : {"Bad", "Long"}) {
+        fixture::SetString(HKEY_CURRENT_USER, Stored(name, "HKCU-Run\\Enabled"), "Good", "good.exe");
+        fixture::SetString(HKEY_CURRENT_USER, fixture::kHkcuRun, "Old", "old.exe");
+        CHECK(!catalog.set.LoadConfiguration(name));
+        CHECK_EQ(fixture::Snapshot(HKEY_CURRENT_USER, fixture::kHkcuRun), std::vector<std::string>{"Good=good.exe"});
+        CHECK(fixture::ShortcutsIn(userStartup).empty());
+    }
+    // A configuration whose items all arrive is a success.
+    fixture::SetString(HKEY_CURRENT_USER, Stored("Fine", "UserStartup\\Enabled"), "Fine", "C:\\windows\\notepad.exe");
+    CHECK(catalog.set.LoadConfiguration("Fine"));
+}
+
+TEST_CASE(ASaveThatCannotStoreAnItemReportsFailure) {
+    Catalog catalog;
+    fixture::SetString(HKEY_CURRENT_USER, fixture::kHkcuRun, "Tool", "tool.exe");
+    // The stored keys of so long a name are beyond what the registry accepts.
+    const std::string longName(240, 'x');
+    CHECK(!catalog.set.SaveConfiguration(longName));
+    CHECK(catalog.set.SaveConfiguration(std::string(100, 'x')));
+}
+
+namespace {
+
+// Each block the monitor wrote: the message number, then the live state.
+std::vector<std::pair<std::string, std::vector<std::string>>> ReadMonitorLog(const std::string& path) {
+    std::vector<std::pair<std::string, std::vector<std::string>>> blocks;
+    std::ifstream log(path);
+    std::string line;
+    while (std::getline(log, line)) {
+        if (line.rfind("message ", 0) == 0) {
+            blocks.push_back({line.substr(8), {}});
+        } else if (line != "end" && !blocks.empty()) {
+            blocks.back().second.push_back(line);
+        }
+    }
+    return blocks;
+}
+
+}  // namespace
+
+TEST_CASE(TheMonitorHearsOfALoadBeforeAndAfterIt) {
+    Catalog catalog;
+    FillEveryLocation("stored");
+    REQUIRE(catalog.set.SaveConfiguration("Monitored"));
+    const std::vector<std::string> stored = fixture::LiveState();
+    fixture::ClearLiveLocations();
+    FillEveryLocation("current");
+    const std::vector<std::string> current = fixture::LiveState();
+
+    char temp[MAX_PATH];
+    GetTempPathA(MAX_PATH, temp);
+    const std::string log = std::string(temp) + "wardlow-" + std::to_string(GetCurrentProcessId()) + ".log";
+    DeleteFileA(log.c_str());
+    std::string commandLine = "\"" + fixture::ProgramDirectory() + "wardlow_monitor.exe\" " + log;
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process = {};
+    REQUIRE(CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                           &process));
+    HWND monitor = nullptr;
+    for (int tries = 0; tries < 400 && monitor == nullptr; ++tries) {
+        monitor = FindWindowA("Wardlow", "Wardlow");
+        if (monitor == nullptr) Sleep(25);
+    }
+    CHECK(monitor != nullptr);
+    CHECK(catalog.set.LoadConfiguration("Monitored"));
+    PostMessageA(monitor, WM_CLOSE, 0, 0);
+    CHECK_EQ(WaitForSingleObject(process.hProcess, 20000), static_cast<DWORD>(WAIT_OBJECT_0));
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+
+    const auto blocks = ReadMonitorLog(log);
+    REQUIRE(blocks.size() == 2);
+    CHECK_EQ(blocks[0].first, "1338");
+    CHECK_EQ(blocks[0].second, current);
+    CHECK_EQ(blocks[1].first, "1339");
+    CHECK_EQ(blocks[1].second, stored);
+    CHECK_EQ(fixture::LiveState(), stored);
+    DeleteFileA(log.c_str());
+}
