@@ -37,3 +37,17 @@ check_static() {
     esac
   done < <(objdump -p "$exe" | sed -n 's/^\s*DLL Name: //p')
 }
+
+# Makes 32-bit Wine usable where it can be; nothing to do on machines that run
+# 32-bit Linux programs natively.
+setup_x86_wine() { :; }
+
+# True when a 32-bit test program runs under Wine here: the runner exits 2
+# when its filter selects no case.
+x86_wine_works() {
+  local probe="$VELTRANE_ROOT/build/x86/tests/registry_startup_list_test.exe"
+  [ -f "$probe" ] || return 1
+  timeout 120 bash "$VELTRANE_ROOT/tests/wine-run.sh" "$VELTRANE_ROOT/build/wine" "$probe" NoCaseHasThisName \
+    >/dev/null 2>&1
+  [ $? -eq 2 ]
+}
