@@ -21,7 +21,7 @@ int Watch(const std::string& folder) {
         ShortcutFolderStartupList list(0, folder, HKEY_CURRENT_USER, "Software\\VeltraneTests\\Probe");
         HANDLE watch = list.StartWatch();
         if (watch != INVALID_HANDLE_VALUE) {
-            const std::string file = folder + "probe.txt";
+            const std::string file = folder + (folder.back() == '\\' ? "" : "\\") + "probe.txt";
             HANDLE created = CreateFileA(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
             if (created != INVALID_HANDLE_VALUE) CloseHandle(created);
             answer = WaitForSingleObject(watch, 5000) == WAIT_OBJECT_0 ? 'S' : 'T';

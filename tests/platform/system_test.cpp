@@ -112,4 +112,8 @@ TEST_CASE(FolderWatchWorksOnBothFamilies) {
     Windows98ForProbe win98;
     CHECK_EQ(RunProbe("watch " + folder.path()), static_cast<int>('S'));
     CHECK_EQ(RunProbe("watch " + folder.path() + "Missing\\"), static_cast<int>('I'));
+    // Only a trailing backslash is cut for the Windows 95 family.
+    std::string bare = folder.path();
+    bare.pop_back();
+    CHECK_EQ(RunProbe("watch " + bare), static_cast<int>('S'));
 }
