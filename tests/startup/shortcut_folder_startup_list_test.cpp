@@ -277,6 +277,10 @@ TEST_CASE(WatchSignalsANewFileAndIsRearmed) {
     while (WaitForSingleObject(watch, 200) == WAIT_OBJECT_0) list.RearmWatch(watch);
     CHECK_EQ(WaitForSingleObject(watch, 200), static_cast<DWORD>(WAIT_TIMEOUT));
 
+    // Sub-folders are not watched.
+    REQUIRE(fixture::MakeShortcut(setup.folder.file("Sub\\Inner.lnk"), "C:\\Tools\\inner.exe"));
+    CHECK_EQ(WaitForSingleObject(watch, 500), static_cast<DWORD>(WAIT_TIMEOUT));
+
     CHECK(DeleteFileA(setup.folder.file("Foo.lnk").c_str()));
     CHECK_EQ(WaitForSingleObject(watch, 5000), static_cast<DWORD>(WAIT_OBJECT_0));
     list.StopWatch(watch);
