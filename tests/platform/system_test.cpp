@@ -6,7 +6,6 @@
 #include <windows.h>
 #include <shlobj.h>
 
-#include <cstdio>
 #include <string>
 
 namespace {
@@ -23,7 +22,6 @@ TEST_CASE(StartupFolderPathsEndInOneBackslash) {
     for (int folder : {CSIDL_STARTUP, CSIDL_COMMON_STARTUP}) {
         std::string path = "unchanged";
         CHECK(GetSpecialFolderPath(path, folder));
-        std::printf("  folder %d: %s\n", folder, path.c_str());
         CHECK(EndsInOneBackslash(path));
         CHECK(fixture::DirectoryExists(path));
     }
