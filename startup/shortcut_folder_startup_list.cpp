@@ -117,8 +117,9 @@ HANDLE ShortcutFolderStartupList::StartWatch() {
     if (folder.empty() || folder.size() >= MAX_PATH) return INVALID_HANDLE_VALUE;
     std::memcpy(path, folder.c_str(), folder.size() + 1);
     // Systems of the Windows 95 family want the folder without its trailing
-    // backslash.
-    if (!IsWindowsNT()) path[folder.size() - 1] = '\0';
+    // backslash. A folder given without one keeps its last character: cutting
+    // it would watch another folder, or none.
+    if (!IsWindowsNT() && path[folder.size() - 1] == '\\') path[folder.size() - 1] = '\0';
     return FindFirstChangeNotificationA(path, FALSE, FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_LAST_WRITE);
 }
 
