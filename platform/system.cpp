@@ -19,7 +19,11 @@ bool GetSpecialFolderPath(std::string& path, int folder) {
     char buffer[MAX_PATH] = {};
     const bool found = SHGetPathFromIDListA(list, buffer) != FALSE;
     ComPtr<IMalloc> allocator;
-    if (SUCCEEDED(SHGetMalloc(allocator.receive())) && allocator) allocator->Free(list);
+    if (SUCCEEDED(SHGetMalloc(allocator.receive())) && allocator) {
+        allocator->Free(list);
+    } else {
+        CoTaskMemFree(list);  // the shell's allocator is the task allocator
+    }
     if (!found) return false;
     buffer[MAX_PATH - 1] = '\0';
     std::string result(buffer);

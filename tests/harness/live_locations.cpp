@@ -2,7 +2,6 @@
 
 #include "harness/fixtures.h"
 
-#include <objidl.h>
 #include <shlobj.h>
 
 #include <algorithm>
@@ -59,46 +58,6 @@ std::string StartupFolder(int csidl) {
     return folder;
 }
 
-bool MakeShortcut(const std::string& path, const std::string& target, const std::string& arguments) {
-    IShellLinkA* link = nullptr;
-    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
-                                reinterpret_cast<void**>(&link)))) {
-        return false;
-    }
-    link->SetPath(target.c_str());
-    if (!arguments.empty()) link->SetArguments(arguments.c_str());
-    IPersistFile* file = nullptr;
-    bool saved = false;
-    if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) {
-        std::wstring wide(path.begin(), path.end());
-        saved = SUCCEEDED(file->Save(wide.c_str(), TRUE));
-        file->Release();
-    }
-    link->Release();
-    return saved;
-}
-
-std::string ShortcutTarget(const std::string& path) {
-    IShellLinkA* link = nullptr;
-    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
-                                reinterpret_cast<void**>(&link)))) {
-        return "<no shell link>";
-    }
-    std::string target = "<unreadable>";
-    IPersistFile* file = nullptr;
-    if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) {
-        std::wstring wide(path.begin(), path.end());
-        char buffer[MAX_PATH * 2] = {};
-        if (SUCCEEDED(file->Load(wide.c_str(), STGM_READ)) &&
-            SUCCEEDED(link->GetPath(buffer, sizeof(buffer), nullptr, 0))) {
-            target = buffer;
-        }
-        file->Release();
-    }
-    link->Release();
-    return target;
-}
-
 std::vector<std::string> ShortcutsIn(const std::string& folder) {
     std::vector<std::string> shortcuts;
     WIN32_FIND_DATAA entry;
@@ -107,7 +66,8 @@ std::vector<std::string> ShortcutsIn(const std::string& folder) {
     do {
         std::string name = entry.cFileName;
         if (name.size() < 4 || _stricmp(name.c_str() + name.size() - 4, ".lnk") != 0) continue;
-        shortcuts.push_back(name.substr(0, name.size() - 4) + "=" + ShortcutTarget(folder + name));
+        const ShortcutContent content = ReadShortcut(folder + name);
+        shortcuts.push_back(name.substr(0, name.size() - 4) + "=" + (content.loaded ? content.target : "<unreadable>"));
     } while (FindNextFileA(search, &entry));
     FindClose(search);
     std::sort(shortcuts.begin(), shortcuts.end());

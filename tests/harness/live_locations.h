@@ -2,6 +2,8 @@
 // Fixtures over the live startup locations of the test prefix: the Run-type
 // keys, the two Startup folders, and the disabled keys beside them.
 
+#include "harness/shell_fixtures.h"
+
 #include <windows.h>
 
 #include <string>
@@ -21,9 +23,6 @@ std::string DisabledKey(const std::string& locationKeyName);
 // A Startup folder (CSIDL_STARTUP or CSIDL_COMMON_STARTUP), ending in a backslash.
 std::string StartupFolder(int csidl);
 
-// Shortcut files through the shell link object, for setting up and checking.
-bool MakeShortcut(const std::string& path, const std::string& target, const std::string& arguments = "");
-std::string ShortcutTarget(const std::string& path);
 // "name=target" for every *.lnk file of the folder, sorted.
 std::vector<std::string> ShortcutsIn(const std::string& folder);
 
@@ -35,14 +34,5 @@ void ClearConfigurations();
 // Everything the live locations hold, one line per entry, for comparing
 // whole states.
 std::vector<std::string> LiveState();
-
-// COM for the calling thread, for as long as the object lives.
-class OleSession {
-public:
-    OleSession() { OleInitialize(nullptr); }
-    ~OleSession() { OleUninitialize(); }
-    OleSession(const OleSession&) = delete;
-    OleSession& operator=(const OleSession&) = delete;
-};
 
 }  // namespace fixture
