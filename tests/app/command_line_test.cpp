@@ -1,5 +1,6 @@
 // Runs the real veltrane.exe with command lines and checks what it left in the
 // registry and the Startup folders, whether its dialog opened, and its exit code.
+#include "app/command_line.h"
 #include "harness/check.h"
 #include "harness/dialog_driver.h"
 #include "harness/fixtures.h"
@@ -158,4 +159,14 @@ TEST_CASE(AStoreFailureOpensTheDialog) {
     fixture::SetString(HKEY_CURRENT_USER, Stored("Broken", "UserStartup", "Enabled"), "a|b", "C:\\x.exe");
     ExpectDialog("load Broken");
     CHECK(!FileExists(UserStartupFolder() + "a|b.lnk"));
+}
+
+TEST_CASE(TheTailFollowsTheProgramNameAndItsBlanks) {
+    CHECK_EQ(std::string(CommandLineTail("\"C:\\a b\\v.exe\"  save X")), "save X");
+    CHECK_EQ(std::string(CommandLineTail("\"a\"b c")), "b c");
+    CHECK_EQ(std::string(CommandLineTail("prog\"x y\" save")), "y\" save");
+    CHECK_EQ(std::string(CommandLineTail("v.exe\t\tload A ")), "load A ");
+    CHECK_EQ(std::string(CommandLineTail("\"unterminated save A")), "");
+    CHECK_EQ(std::string(CommandLineTail("v.exe")), "");
+    CHECK_EQ(std::string(CommandLineTail("")), "");
 }
