@@ -96,6 +96,13 @@ Program Program::StartRaw(const std::string& commandLine) {
     return program;
 }
 
+Program::~Program() {
+    if (running()) {
+        TerminateProcess(process_.get(), 0xDEAD);
+        WaitForSingleObject(process_.get(), kPatience);
+    }
+}
+
 bool Program::running() const {
     return process_ && WaitForSingleObject(process_.get(), 0) == WAIT_TIMEOUT;
 }

@@ -21,6 +21,12 @@ public:
     static Program Start(const std::string& tail);
     // Starts it with the whole command line given (the program path included).
     static Program StartRaw(const std::string& commandLine);
+    Program() = default;
+    Program(Program&&) = default;
+    Program& operator=(Program&&) = default;
+    // Ends the process when it is still running (a test that failed midway
+    // may leave it waiting in a message box), so no run outlives its test.
+    ~Program();
 
     bool running() const;
     // Waits until the process has ended (closing its dialog is the caller's
