@@ -1,3 +1,203 @@
 #include "app/main_dialog.h"
 
-void ShowMainDialog() {}
+#include "app/resource.h"
+#include "catalog/startup_location_set.h"
+#include "platform/registry.h"
+#include "store/configuration_store.h"
+
+#include <commctrl.h>
+
+#include <cstdio>
+#include <memory>
+#include <vector>
+
+namespace {
+
+const char kCaption[] = "Veltrane";
+
+const char kDescription[] =
+    "Veltrane will save or load the Windows configuration data that causes programs to run at system startup. "
+    "This allows you to easily switch between multiple startup configurations, for a myriad of potential "
+    "purposes.\n\n"
+    "It is strongly reccomended that you save a copy of your configuration as a backup before loading any new "
+    "configuration. Also, it is generally not advisable to share configurations with other computers.";
+
+const char kNameMissing[] = "You must enter a name for the current configuration.";
+const char kOverwrite[] = "The specified configuration already exists. Do you wish to overwrite it?";
+const char kSaved[] = "Your configuration has been saved successfully.";
+const char kSaveFailed[] = "There was an error saving your configuration.";
+const char kNotFound[] = "The specified configuration could not be found.";
+const char kBackupFirst[] =
+    "It is strongly reccomended that you save a backup copy before loading a new configuration. Do you wish to "
+    "continue?";
+const char kRestored[] = "Your configuration has been restored successfully.";
+const char kRestoreFailed[] = "There was an error restoring your configuration.";
+const char kBackslash[] = "A configuration name cannot contain a backslash.";
+
+// Names are read through a buffer of this size, so at most 1023 characters count.
+constexpr int kNameBufferSize = 1024;
+
+bool HasBackslash(const std::string& name) { return name.find('\\') != std::string::npos; }
+
+}  // namespace
+
+std::string DefaultConfigurationName(const SYSTEMTIME& time) {
+    // Fixed English names: the name must not depend on the user's locale.
+    static const char* const kDays[7] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
+    static const char* const kMonths[12] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                            "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+    const char* day = time.wDayOfWeek < 7 ? kDays[time.wDayOfWeek] : "???";
+    const char* month = time.wMonth >= 1 && time.wMonth <= 12 ? kMonths[time.wMonth - 1] : "???";
+    char text[64];
+    std::snprintf(text, sizeof text, "Backup %s %s %02u %02u:%02u:%02u %04u", day, month,
+                  static_cast<unsigned>(time.wDay), static_cast<unsigned>(time.wHour),
+                  static_cast<unsigned>(time.wMinute), static_cast<unsigned>(time.wSecond),
+                  static_cast<unsigned>(time.wYear));
+    return text;
+}
+
+MainDialog::MainDialog(HWND window) : window(window), savedThisSession(false) {
+    FillConfigurationList();
+    // The load choice depends on whether the list has entries.
+    InitControls();
+}
+
+void MainDialog::FillConfigurationList() {
+    SendDlgItemMessageA(window, IDC_CONFIGURATIONS, CB_RESETCONTENT, 0, 0);
+    RegKey key = OpenRegistryKey(HKEY_CURRENT_USER, kConfigurationsKey, kRegistryRead);
+    if (!key) return;
+    for (const std::string& name : EnumerateRegistrySubkeys(key.get())) {
+        SendDlgItemMessageA(window, IDC_CONFIGURATIONS, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name.c_str()));
+    }
+}
+
+void MainDialog::InitControls() {
+    CheckDlgButton(window, IDC_SAVE, BST_CHECKED);
+    if (SendDlgItemMessageA(window, IDC_CONFIGURATIONS, CB_GETCOUNT, 0, 0) == 0) {
+        EnableWindow(GetDlgItem(window, IDC_LOAD), FALSE);
+    }
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    SetDlgItemTextA(window, IDC_NAME, DefaultConfigurationName(now).c_str());
+    SetDlgItemTextA(window, IDC_DESCRIPTION, kDescription);
+}
+
+void MainDialog::OnSaveChosen() {
+    if (IsDlgButtonChecked(window, IDC_SAVE) != BST_CHECKED) return;
+    EnableWindow(GetDlgItem(window, IDC_CONFIGURATIONS), FALSE);
+    EnableWindow(GetDlgItem(window, IDC_NAME_GROUP), TRUE);
+    EnableWindow(GetDlgItem(window, IDC_NAME), TRUE);
+}
+
+void MainDialog::OnLoadChosen() {
+    if (IsDlgButtonChecked(window, IDC_LOAD) != BST_CHECKED) return;
+    EnableWindow(GetDlgItem(window, IDC_CONFIGURATIONS), TRUE);
+    EnableWindow(GetDlgItem(window, IDC_NAME_GROUP), FALSE);
+    EnableWindow(GetDlgItem(window, IDC_NAME), FALSE);
+}
+
+void MainDialog::OnOk() {
+    if (IsDlgButtonChecked(window, IDC_SAVE) == BST_CHECKED) {
+        Save();
+    } else if (IsDlgButtonChecked(window, IDC_LOAD) == BST_CHECKED) {
+        Load();
+    }
+}
+
+void MainDialog::Save() {
+    const std::string name = ControlText(IDC_NAME);
+    if (name.empty()) {
+        Tell(kNameMissing, MB_OK | MB_ICONEXCLAMATION);
+        return;
+    }
+    // A backslash would make the name a path of nested keys.
+    if (HasBackslash(name)) {
+        Tell(kBackslash, MB_OK | MB_ICONEXCLAMATION);
+        return;
+    }
+    StartupLocationSet& locations = GetStartupLocationSet();
+    if (locations.ConfigurationExists(name) && Tell(kOverwrite, MB_YESNO | MB_ICONQUESTION) != IDYES) return;
+    if (!locations.SaveConfiguration(name)) {
+        Tell(kSaveFailed, MB_OK | MB_ICONHAND);
+        return;
+    }
+    savedThisSession = true;
+    Tell(kSaved, MB_OK | MB_ICONINFORMATION);
+    FillConfigurationList();
+}
+
+void MainDialog::Load() {
+    const std::string name = ControlText(IDC_CONFIGURATIONS);
+    if (name.empty()) {
+        Tell(kNotFound, MB_OK | MB_ICONEXCLAMATION);
+        return;
+    }
+    if (HasBackslash(name)) {
+        Tell(kBackslash, MB_OK | MB_ICONEXCLAMATION);
+        return;
+    }
+    StartupLocationSet& locations = GetStartupLocationSet();
+    if (!locations.ConfigurationExists(name)) {
+        Tell(kNotFound, MB_OK | MB_ICONEXCLAMATION);
+        return;
+    }
+    if (!savedThisSession && Tell(kBackupFirst, MB_OKCANCEL | MB_ICONEXCLAMATION) == IDCANCEL) return;
+    if (locations.LoadConfiguration(name)) {
+        Tell(kRestored, MB_OK | MB_ICONINFORMATION);
+    } else {
+        Tell(kRestoreFailed, MB_OK | MB_ICONHAND);
+    }
+}
+
+int MainDialog::Tell(const char* text, UINT flags) const { return MessageBoxA(window, text, kCaption, flags); }
+
+std::string MainDialog::ControlText(int id) const {
+    std::vector<char> buffer(kNameBufferSize, '\0');
+    GetDlgItemTextA(window, id, buffer.data(), kNameBufferSize);
+    return std::string(buffer.data());
+}
+
+INT_PTR CALLBACK MainDialogProcedure(HWND window, UINT message, WPARAM wParam, LPARAM) {
+    if (message == WM_INITDIALOG) {
+        // The window's user slot owns the object until WM_DESTROY.
+        auto dialog = std::make_unique<MainDialog>(window);
+        SetWindowLongPtrA(window, DWLP_USER, reinterpret_cast<LONG_PTR>(dialog.release()));
+        return FALSE;
+    }
+    auto* dialog = reinterpret_cast<MainDialog*>(GetWindowLongPtrA(window, DWLP_USER));
+    if (dialog == nullptr) return FALSE;
+    switch (message) {
+        case WM_COMMAND:
+            switch (LOWORD(wParam)) {
+                case IDOK:
+                    dialog->OnOk();
+                    break;
+                case IDCANCEL:
+                    EndDialog(window, 0);
+                    break;
+                case IDC_SAVE:
+                    dialog->OnSaveChosen();
+                    break;
+                case IDC_LOAD:
+                    dialog->OnLoadChosen();
+                    break;
+                default:
+                    break;
+            }
+            return TRUE;
+        case WM_DESTROY: {
+            std::unique_ptr<MainDialog> owned(dialog);
+            SetWindowLongPtrA(window, DWLP_USER, 0);
+            return FALSE;
+        }
+        default:
+            return FALSE;
+    }
+}
+
+void ShowMainDialog() {
+    // Loads the version 6 common controls named by the manifest, for visual styles.
+    INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX), ICC_STANDARD_CLASSES};
+    InitCommonControlsEx(&controls);
+    DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_MAIN), nullptr, MainDialogProcedure, 0);
+}

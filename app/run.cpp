@@ -1,3 +1,4 @@
+#include "app/command_line.h"
 #include "app/main_dialog.h"
 #include "catalog/startup_location_set.h"
 
@@ -30,6 +31,20 @@ Verb ParseVerb(const char* text, size_t length) {
 
 }  // namespace
 
+const char* CommandLineTail(const char* commandLine) {
+    if (commandLine == nullptr) return "";
+    const char* tail = commandLine;
+    if (*tail == '"') {
+        ++tail;
+        while (*tail != '\0' && *tail != '"') ++tail;
+        if (*tail == '"') ++tail;
+    } else {
+        while (static_cast<unsigned char>(*tail) > ' ') ++tail;
+    }
+    while (*tail != '\0' && static_cast<unsigned char>(*tail) <= ' ') ++tail;
+    return tail;
+}
+
 int StartupLocationSet::Run(const char* commandLineTail) {
     ClearSlots();
     // The shortcut folder lists create shell link objects from their
@@ -55,6 +70,8 @@ bool StartupLocationSet::HandleCommandLine(const char* commandLineTail) {
     // The name is the rest of the line exactly as typed.
     const std::string name(verbEnd + 1);
     if (name.empty()) return false;
+    // A backslash would turn the name into a path of nested keys.
+    if (name.find('\\') != std::string::npos) return false;
     switch (command) {
         case Verb::Load:
             return ConfigurationExists(name) && LoadConfiguration(name);

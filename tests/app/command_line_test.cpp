@@ -1,0 +1,172 @@
+// Runs the real veltrane.exe with command lines and checks what it left in the
+// registry and the Startup folders, whether its dialog opened, and its exit code.
+#include "app/command_line.h"
+#include "harness/check.h"
+#include "harness/dialog_driver.h"
+#include "harness/fixtures.h"
+
+#include <shlobj.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+const char kStore[] = "Software\\Ostrel\\Veltrane";
+const char kUserRun[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+
+std::string Stored(const std::string& configuration, const char* location, const char* place) {
+    return std::string(kStore) + "\\" + configuration + "\\" + location + "\\" + place;
+}
+
+std::string UserStartupFolder() {
+    char path[MAX_PATH] = {};
+    SHGetFolderPathA(nullptr, CSIDL_STARTUP, nullptr, 0, path);
+    return std::string(path) + "\\";
+}
+
+bool FileExists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+// No stored configurations, and HKCU Run holding just the given values.
+void Reset(const std::vector<std::pair<std::string, std::string>>& userRun) {
+    fixture::DeleteTree(HKEY_CURRENT_USER, kStore);
+    fixture::DeleteTree(HKEY_CURRENT_USER, kUserRun);
+    fixture::CreateKey(HKEY_CURRENT_USER, kUserRun);
+    for (const auto& [name, command] : userRun) fixture::SetString(HKEY_CURRENT_USER, kUserRun, name, command);
+}
+
+std::vector<std::string> Configurations() { return fixture::SubkeyNames(HKEY_CURRENT_USER, kStore); }
+
+// Runs a command that must be carried out silently.
+void ExpectCarriedOut(const std::string& tail) {
+    const driver::Outcome outcome = driver::RunCommand(tail);
+    CHECK(!outcome.dialogOpened);
+    CHECK_EQ(outcome.exitCode, 0u);
+}
+
+// Runs a command that must leave the dialog open.
+void ExpectDialog(const std::string& tail) {
+    const driver::Outcome outcome = driver::RunCommand(tail);
+    CHECK(outcome.dialogOpened);
+    CHECK_EQ(outcome.exitCode, 0u);
+}
+
+}  // namespace
+
+TEST_CASE(SaveAndLoadIgnoreTheCaseOfTheVerb) {
+    Reset({{"Tool", "C:\\Tools\\tool.exe"}});
+    ExpectCarriedOut("Save Work");
+    CHECK_EQ(Configurations(), std::vector<std::string>{"Work"});
+    CHECK_EQ(fixture::ReadValue(HKEY_CURRENT_USER, Stored("Work", "HKCU-Run", "Enabled"), "Tool"),
+             "C:\\Tools\\tool.exe");
+
+    for (const char* tail : {"LOAD Work", "load Work"}) {
+        fixture::DeleteTree(HKEY_CURRENT_USER, kUserRun);
+        fixture::SetString(HKEY_CURRENT_USER, kUserRun, "Other", "C:\\other.exe");
+        ExpectCarriedOut(tail);
+        CHECK_EQ(fixture::Snapshot(HKEY_CURRENT_USER, kUserRun), std::vector<std::string>{"Tool=C:\\Tools\\tool.exe"});
+    }
+}
+
+TEST_CASE(LoadRestoresTheStartupFolder) {
+    Reset({});
+    fixture::SetString(HKEY_CURRENT_USER, Stored("Folder", "UserStartup", "Enabled"), "Notes",
+                       "C:\\windows\\notepad.exe");
+    const std::string shortcut = UserStartupFolder() + "Notes.lnk";
+    DeleteFileA(shortcut.c_str());
+    ExpectCarriedOut("load Folder");
+    CHECK(FileExists(shortcut));
+    DeleteFileA(shortcut.c_str());
+}
+
+TEST_CASE(SaveReplacesAnExistingConfigurationSilently) {
+    Reset({{"Old", "C:\\old.exe"}});
+    ExpectCarriedOut("save Work");
+    Reset({{"New", "C:\\new.exe"}});
+    fixture::SetString(HKEY_CURRENT_USER, Stored("Work", "HKCU-Run", "Enabled"), "Old", "C:\\old.exe");
+    ExpectCarriedOut("save Work");
+    CHECK_EQ(fixture::Snapshot(HKEY_CURRENT_USER, Stored("Work", "HKCU-Run", "Enabled")),
+             std::vector<std::string>{"New=C:\\new.exe"});
+}
+
+TEST_CASE(TheNameIsTheRestOfTheLineAsTyped) {
+    Reset({{"Tool", "C:\\tool.exe"}});
+    ExpectCarriedOut("save My Work Setup");
+    ExpectCarriedOut("save  Work");
+    ExpectCarriedOut("save \"Quoted\"");
+    ExpectCarriedOut("save Trail ");
+    ExpectCarriedOut("save A load B");
+    ExpectCarriedOut("save tab\there");
+    CHECK_EQ(Configurations(),
+             (std::vector<std::string>{" Work", "\"Quoted\"", "A load B", "My Work Setup", "tab\there", "Trail "}));
+}
+
+TEST_CASE(TheTailStartsAfterTheQuotedProgramName) {
+    Reset({{"Tool", "C:\\tool.exe"}});
+    // The program name ends at its closing quote even with no blank after it.
+    const driver::Outcome outcome = driver::RunRawCommand("\"" + driver::VeltranePath() + "\"save Glued");
+    CHECK(!outcome.dialogOpened);
+    CHECK_EQ(outcome.exitCode, 0u);
+    CHECK_EQ(Configurations(), std::vector<std::string>{"Glued"});
+}
+
+TEST_CASE(CommandsThatAreNotCommandsOpenTheDialog) {
+    Reset({{"Tool", "C:\\tool.exe"}});
+    fixture::CreateKey(HKEY_CURRENT_USER, Stored("Work", "HKCU-Run", "Enabled"));
+    for (const char* tail : {"", "save\tWork", "list Work", "load", "load ", "save", "save ", "delete ",
+                             "   ", "saveWork", "loads Work"}) {
+        ExpectDialog(tail);
+    }
+    CHECK_EQ(Configurations(), std::vector<std::string>{"Work"});
+    CHECK_EQ(fixture::Snapshot(HKEY_CURRENT_USER, kUserRun), std::vector<std::string>{"Tool=C:\\tool.exe"});
+}
+
+TEST_CASE(NeverSavedNames) {
+    Reset({{"Tool", "C:\\tool.exe"}});
+    // Nothing to load: no location is touched and the dialog opens.
+    ExpectDialog("load Never");
+    CHECK_EQ(fixture::Snapshot(HKEY_CURRENT_USER, kUserRun), std::vector<std::string>{"Tool=C:\\tool.exe"});
+    fixture::CreateKey(HKEY_CURRENT_USER, Stored("Kept", "HKCU-Run", "Enabled"));
+    ExpectCarriedOut("delete Never");
+    CHECK_EQ(Configurations(), std::vector<std::string>{"Kept"});
+    CHECK_EQ(fixture::Snapshot(HKEY_CURRENT_USER, kUserRun), std::vector<std::string>{"Tool=C:\\tool.exe"});
+    ExpectCarriedOut("DELETE Kept");
+    CHECK(Configurations().empty());
+}
+
+TEST_CASE(NamesWithABackslashAreRefused) {
+    Reset({{"Tool", "C:\\tool.exe"}});
+    fixture::SetString(HKEY_CURRENT_USER, Stored("a", "HKCU-Run", "Enabled"), "Kept", "C:\\kept.exe");
+    for (const char* tail : {"save a\\b", "save \\", "delete \\", "delete a\\HKCU-Run", "load a\\", "load \\\\"}) {
+        ExpectDialog(tail);
+    }
+    CHECK_EQ(Configurations(), std::vector<std::string>{"a"});
+    CHECK_EQ(fixture::SubkeyNames(HKEY_CURRENT_USER, std::string(kStore) + "\\a"),
+             std::vector<std::string>{"HKCU-Run"});
+    CHECK_EQ(fixture::Snapshot(HKEY_CURRENT_USER, Stored("a", "HKCU-Run", "Enabled")),
+             std::vector<std::string>{"Kept=C:\\kept.exe"});
+    CHECK_EQ(fixture::Snapshot(HKEY_CURRENT_USER, kUserRun), std::vector<std::string>{"Tool=C:\\tool.exe"});
+}
+
+TEST_CASE(AStoreFailureOpensTheDialog) {
+    // The stored keys of so long a name exceed the registry's path limit, so
+    // the live item cannot be stored.
+    Reset({{"Tool", "C:\\tool.exe"}});
+    ExpectDialog("save " + std::string(240, 'x'));
+    CHECK(Configurations().empty());
+
+    // No shortcut file can be named "a|b".
+    fixture::SetString(HKEY_CURRENT_USER, Stored("Broken", "UserStartup", "Enabled"), "a|b", "C:\\x.exe");
+    ExpectDialog("load Broken");
+    CHECK(!FileExists(UserStartupFolder() + "a|b.lnk"));
+}
+
+TEST_CASE(TheTailFollowsTheProgramNameAndItsBlanks) {
+    CHECK_EQ(std::string(CommandLineTail("\"C:\\a b\\v.exe\"  save X")), "save X");
+    CHECK_EQ(std::string(CommandLineTail("\"a\"b c")), "b c");
+    CHECK_EQ(std::string(CommandLineTail("prog\"x y\" save")), "y\" save");
+    CHECK_EQ(std::string(CommandLineTail("v.exe\t\tload A ")), "load A ");
+    CHECK_EQ(std::string(CommandLineTail("\"unterminated save A")), "");
+    CHECK_EQ(std::string(CommandLineTail("v.exe")), "");
+    CHECK_EQ(std::string(CommandLineTail("")), "");
+}

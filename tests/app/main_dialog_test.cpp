@@ -1,0 +1,280 @@
+// Starts veltrane.exe without arguments and drives its dialog from this process.
+#include "app/main_dialog.h"
+#include "app/resource.h"
+#include "harness/check.h"
+#include "harness/dialog_driver.h"
+#include "harness/fixtures.h"
+
+#include <string>
+#include <vector>
+
+namespace {
+
+using driver::Box;
+
+const char kStore[] = "Software\\Ostrel\\Veltrane";
+const char kUserRun[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+
+const char kDescription[] =
+    "Veltrane will save or load the Windows configuration data that causes programs to run at system startup. "
+    "This allows you to easily switch between multiple startup configurations, for a myriad of potential "
+    "purposes.\n\nIt is strongly reccomended that you save a copy of your configuration as a backup before "
+    "loading any new configuration. Also, it is generally not advisable to share configurations with other "
+    "computers.";
+
+std::string Stored(const std::string& configuration, const char* location = "HKCU-Run") {
+    return std::string(kStore) + "\\" + configuration + "\\" + location + "\\Enabled";
+}
+
+std::vector<std::string> Configurations() { return fixture::SubkeyNames(HKEY_CURRENT_USER, kStore); }
+std::vector<std::string> UserRun() { return fixture::Snapshot(HKEY_CURRENT_USER, kUserRun); }
+
+// No stored configurations but the given ones (each holding one HKCU Run
+// item named after it), and HKCU Run holding just `live`.
+void Reset(const std::vector<std::string>& configurations, const std::vector<std::string>& live) {
+    fixture::DeleteTree(HKEY_CURRENT_USER, kStore);
+    fixture::DeleteTree(HKEY_CURRENT_USER, kUserRun);
+    fixture::CreateKey(HKEY_CURRENT_USER, kUserRun);
+    for (const std::string& name : configurations) fixture::SetString(HKEY_CURRENT_USER, Stored(name), name, "C:\\" + name + ".exe");
+    for (const std::string& name : live) fixture::SetString(HKEY_CURRENT_USER, kUserRun, name, "C:\\" + name + ".exe");
+}
+
+// The program with its dialog open; closing it with Close must end the
+// process with exit code 0.
+class OpenDialog {
+public:
+    OpenDialog() : program(driver::Program::Start("")), window(program.WaitForDialog()) { REQUIRE(window != nullptr); }
+    ~OpenDialog() {
+        if (program.running()) driver::Close(window);
+        CHECK_EQ(program.WaitForExit(), 0u);
+    }
+    operator HWND() const { return window; }
+
+    driver::Program program;
+    HWND window;
+};
+
+// Presses OK and returns the box it opens, checking the caption and buttons.
+Box OkShows(HWND dialog, const char* text, std::vector<int> buttons) {
+    driver::PressOk(dialog);
+    Box box = driver::WaitForBox(dialog);
+    REQUIRE(box.window != nullptr);
+    CHECK_EQ(box.caption, "Veltrane");
+    CHECK_EQ(box.text, text);
+    CHECK_EQ(box.buttons, buttons);
+    CHECK(box.hasIcon);
+    return box;
+}
+
+const char kM1[] = "You must enter a name for the current configuration.";
+const char kM2[] = "The specified configuration already exists. Do you wish to overwrite it?";
+const char kM3[] = "Your configuration has been saved successfully.";
+const char kM4[] = "There was an error saving your configuration.";
+const char kM5[] = "The specified configuration could not be found.";
+const char kM6[] =
+    "It is strongly reccomended that you save a backup copy before loading a new configuration. Do you wish to "
+    "continue?";
+const char kM7[] = "Your configuration has been restored successfully.";
+const char kM8[] = "There was an error restoring your configuration.";
+const char kBackslash[] = "A configuration name cannot contain a backslash.";
+const std::vector<int> kOk{IDOK};
+const std::vector<int> kYesNo{IDYES, IDNO};
+const std::vector<int> kOkCancel{IDOK, IDCANCEL};
+
+// Whether `name` is the default name of some second from `from` to `to`
+// (local times); the name's format itself is pinned by a unit test.
+bool DefaultNameBetween(const std::string& name, const SYSTEMTIME& from, const SYSTEMTIME& to) {
+    FILETIME first{}, last{};
+    SystemTimeToFileTime(&from, &first);
+    SystemTimeToFileTime(&to, &last);
+    auto ticks = [](const FILETIME& f) { return (static_cast<ULONGLONG>(f.dwHighDateTime) << 32) | f.dwLowDateTime; };
+    const ULONGLONG second = 10000000;
+    for (ULONGLONG t = ticks(first) / second * second; t <= ticks(last); t += second) {
+        const FILETIME file{static_cast<DWORD>(t), static_cast<DWORD>(t >> 32)};
+        SYSTEMTIME time{};
+        FileTimeToSystemTime(&file, &time);  // fills in the weekday
+        if (DefaultConfigurationName(time) == name) return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+TEST_CASE(FirstStartWithNothingSaved) {
+    Reset({}, {});
+    SYSTEMTIME before{};
+    GetLocalTime(&before);
+    OpenDialog dialog;
+    SYSTEMTIME after{};
+    GetLocalTime(&after);
+
+    CHECK_EQ(driver::Text(dialog), "Veltrane by Dunmere");
+    CHECK_EQ(driver::ControlText(dialog, IDC_DESCRIPTION), kDescription);
+    CHECK(driver::Checked(dialog, IDC_SAVE));
+    CHECK(!driver::Checked(dialog, IDC_LOAD));
+    CHECK(!driver::Enabled(dialog, IDC_LOAD));
+    CHECK(driver::Enabled(dialog, IDC_NAME));
+    CHECK(driver::Enabled(dialog, IDC_NAME_GROUP));
+    CHECK(!driver::Enabled(dialog, IDC_CONFIGURATIONS));
+    CHECK(driver::ListEntries(dialog, IDC_CONFIGURATIONS).empty());
+
+    const std::string name = driver::ControlText(dialog, IDC_NAME);
+    CHECK_EQ(name.rfind("Backup ", 0), 0u);
+    CHECK(DefaultNameBetween(name, before, after));
+}
+
+TEST_CASE(SavedConfigurationsAreListedSortedWithNoneChosen) {
+    Reset({"Zeta", "alpha", "Beta"}, {});
+    OpenDialog dialog;
+    CHECK(driver::Enabled(dialog, IDC_LOAD));
+    CHECK(!driver::Enabled(dialog, IDC_CONFIGURATIONS));
+    CHECK_EQ(driver::ListEntries(dialog, IDC_CONFIGURATIONS), (std::vector<std::string>{"alpha", "Beta", "Zeta"}));
+    CHECK_EQ(driver::ListSelection(dialog, IDC_CONFIGURATIONS), CB_ERR);
+}
+
+TEST_CASE(ChoicesSwitchTheNameFieldAgainstTheList) {
+    Reset({"Work"}, {});
+    OpenDialog dialog;
+    driver::Click(dialog, IDC_LOAD);
+    CHECK(driver::Checked(dialog, IDC_LOAD));
+    CHECK(!driver::Checked(dialog, IDC_SAVE));
+    CHECK(driver::Enabled(dialog, IDC_CONFIGURATIONS));
+    CHECK(!driver::Enabled(dialog, IDC_NAME));
+    CHECK(!driver::Enabled(dialog, IDC_NAME_GROUP));
+    driver::Click(dialog, IDC_SAVE);
+    CHECK(driver::Checked(dialog, IDC_SAVE));
+    CHECK(!driver::Enabled(dialog, IDC_CONFIGURATIONS));
+    CHECK(driver::Enabled(dialog, IDC_NAME));
+    CHECK(driver::Enabled(dialog, IDC_NAME_GROUP));
+}
+
+TEST_CASE(SavingAskedAndAnswered) {
+    Reset({}, {"Tool"});
+    OpenDialog dialog;
+
+    driver::Type(dialog, IDC_NAME, "");
+    driver::Answer(OkShows(dialog, kM1, kOk), IDOK);
+    CHECK(Configurations().empty());
+
+    driver::Type(dialog, IDC_NAME, "a\\b");
+    driver::Answer(OkShows(dialog, kBackslash, kOk), IDOK);
+    CHECK(driver::NoBoxOpen(dialog));
+    CHECK(Configurations().empty());
+
+    driver::Type(dialog, IDC_NAME, "Work");
+    driver::Answer(OkShows(dialog, kM3, kOk), IDOK);
+    CHECK(driver::NoBoxOpen(dialog));
+    CHECK_EQ(fixture::Snapshot(HKEY_CURRENT_USER, Stored("Work")), std::vector<std::string>{"Tool=C:\\Tool.exe"});
+    // The list is refilled; the load choice keeps the state it had at open.
+    CHECK_EQ(driver::ListEntries(dialog, IDC_CONFIGURATIONS), std::vector<std::string>{"Work"});
+    CHECK_EQ(driver::ListSelection(dialog, IDC_CONFIGURATIONS), CB_ERR);
+    CHECK(!driver::Enabled(dialog, IDC_LOAD));
+    CHECK(driver::Checked(dialog, IDC_SAVE));
+    CHECK_EQ(driver::ControlText(dialog, IDC_NAME), "Work");
+
+    fixture::SetString(HKEY_CURRENT_USER, kUserRun, "Extra", "C:\\Extra.exe");
+    driver::Answer(OkShows(dialog, kM2, kYesNo), IDNO);
+    CHECK(driver::NoBoxOpen(dialog));
+    CHECK_EQ(fixture::Snapshot(HKEY_CURRENT_USER, Stored("Work")), std::vector<std::string>{"Tool=C:\\Tool.exe"});
+
+    driver::Answer(OkShows(dialog, kM2, kYesNo), IDYES);
+    driver::Answer(driver::WaitForBox(dialog), IDOK);
+    CHECK_EQ(fixture::Snapshot(HKEY_CURRENT_USER, Stored("Work")),
+             (std::vector<std::string>{"Extra=C:\\Extra.exe", "Tool=C:\\Tool.exe"}));
+
+    driver::Type(dialog, IDC_NAME, "   ");
+    driver::Answer(OkShows(dialog, kM3, kOk), IDOK);
+    CHECK_EQ(Configurations(), (std::vector<std::string>{"   ", "Work"}));
+}
+
+TEST_CASE(LoadingAskedAndAnswered) {
+    Reset({"Work"}, {"Other"});
+    OpenDialog dialog;
+    driver::Click(dialog, IDC_LOAD);
+
+    driver::Answer(OkShows(dialog, kM5, kOk), IDOK);
+    CHECK(driver::NoBoxOpen(dialog));
+
+    driver::Select(dialog, IDC_CONFIGURATIONS, 0);
+    driver::Answer(OkShows(dialog, kM6, kOkCancel), IDCANCEL);
+    CHECK(driver::NoBoxOpen(dialog));
+    CHECK_EQ(UserRun(), std::vector<std::string>{"Other=C:\\Other.exe"});
+
+    driver::Answer(OkShows(dialog, kM6, kOkCancel), IDOK);
+    Box done = driver::WaitForBox(dialog);
+    CHECK_EQ(done.text, kM7);
+    CHECK_EQ(done.buttons, kOk);
+    driver::Answer(done, IDOK);
+    CHECK_EQ(UserRun(), std::vector<std::string>{"Work=C:\\Work.exe"});
+    // Nothing in the dialog changes after a load.
+    CHECK(driver::Checked(dialog, IDC_LOAD));
+    CHECK_EQ(driver::ListSelection(dialog, IDC_CONFIGURATIONS), 0);
+}
+
+TEST_CASE(AConfigurationGoneSinceTheListWasFilled) {
+    Reset({"Work"}, {"Other"});
+    OpenDialog dialog;
+    driver::Click(dialog, IDC_LOAD);
+    driver::Select(dialog, IDC_CONFIGURATIONS, 0);
+    fixture::DeleteTree(HKEY_CURRENT_USER, std::string(kStore) + "\\Work");
+    driver::Answer(OkShows(dialog, kM5, kOk), IDOK);
+    CHECK(driver::NoBoxOpen(dialog));
+    CHECK_EQ(UserRun(), std::vector<std::string>{"Other=C:\\Other.exe"});
+}
+
+TEST_CASE(ALoadAfterASaveSkipsTheBackupWarning) {
+    Reset({"Old"}, {"Current"});
+    OpenDialog dialog;
+    driver::Type(dialog, IDC_NAME, "New");
+    driver::Answer(OkShows(dialog, kM3, kOk), IDOK);
+    driver::Click(dialog, IDC_LOAD);
+    const std::vector<std::string> entries = driver::ListEntries(dialog, IDC_CONFIGURATIONS);
+    REQUIRE(entries == (std::vector<std::string>{"New", "Old"}));
+    driver::Select(dialog, IDC_CONFIGURATIONS, 1);
+    driver::Answer(OkShows(dialog, kM7, kOk), IDOK);
+    CHECK_EQ(UserRun(), std::vector<std::string>{"Old=C:\\Old.exe"});
+}
+
+TEST_CASE(StoreFailuresAreReported) {
+    Reset({}, {"Tool"});
+    fixture::SetString(HKEY_CURRENT_USER, Stored("Broken", "UserStartup"), "a|b", "C:\\x.exe");
+    OpenDialog dialog;
+    // So long a name makes the stored keys' paths exceed the registry's limit.
+    driver::Type(dialog, IDC_NAME, std::string(240, 'x'));
+    driver::Answer(OkShows(dialog, kM4, kOk), IDOK);
+    CHECK(driver::NoBoxOpen(dialog));
+    CHECK_EQ(Configurations(), std::vector<std::string>{"Broken"});
+
+    // No shortcut file can be named "a|b".
+    driver::Click(dialog, IDC_LOAD);
+    driver::Select(dialog, IDC_CONFIGURATIONS, 0);
+    driver::Answer(OkShows(dialog, kM6, kOkCancel), IDOK);
+    Box failed = driver::WaitForBox(dialog);
+    CHECK_EQ(failed.text, kM8);
+    CHECK_EQ(failed.buttons, kOk);
+    driver::Answer(failed, IDOK);
+}
+
+TEST_CASE(KeysAndTheCloseBox) {
+    Reset({}, {});
+    {
+        OpenDialog dialog;
+        driver::Type(dialog, IDC_NAME, "");
+        // Enter in the name field presses the default button.
+        PostMessageA(GetDlgItem(dialog, IDC_NAME), WM_KEYDOWN, VK_RETURN, 1);
+        Box box = driver::WaitForBox(dialog);
+        CHECK_EQ(box.text, kM1);
+        driver::Answer(box, IDOK);
+    }
+    {
+        OpenDialog dialog;
+        PostMessageA(GetDlgItem(dialog, IDC_NAME), WM_KEYDOWN, VK_ESCAPE, 1);
+        CHECK_EQ(dialog.program.WaitForExit(), 0u);
+    }
+    {
+        OpenDialog dialog;
+        PostMessageA(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
+        CHECK_EQ(dialog.program.WaitForExit(), 0u);
+    }
+    CHECK(Configurations().empty());
+}
