@@ -33,18 +33,9 @@ std::string Show(const std::vector<T>& values) {
 }
 
 template <class T>
-struct IsVector : std::false_type {};
-template <class T, class A>
-struct IsVector<std::vector<T, A>> : std::true_type {};
-
-template <class T>
 std::string Show(const T& value) {
     std::ostringstream out;
-    if constexpr (IsVector<T>::value) {
-        out << '{';
-        for (size_t i = 0; i < value.size(); ++i) out << (i ? ", " : "") << Show(value[i]);
-        out << '}';
-    } else if constexpr (std::is_same_v<T, unsigned char> || std::is_same_v<T, signed char> || std::is_same_v<T, char>) {
+    if constexpr (std::is_same_v<T, unsigned char> || std::is_same_v<T, signed char> || std::is_same_v<T, char>) {
         out << static_cast<int>(value);
     } else if constexpr (std::is_convertible_v<const T&, std::string>) {
         out << '"' << static_cast<std::string>(value) << '"';
