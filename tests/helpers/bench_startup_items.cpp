@@ -1,0 +1,430 @@
+// Benchmark helper: fills, empties and checks the live startup locations in
+// one process, so that setting up thousands of entries costs a fraction of a
+// second instead of one process per entry.
+//
+//   bench_startup_items reset            empties every place below
+//   bench_startup_items fill TAG N       reset, then writes the set TAG of N items
+//   bench_startup_items check TAG N      exit 0 when the places hold exactly that set
+//   bench_startup_items noop             does nothing (the cost of starting a program)
+//   bench_startup_items profile FILE     times the product's reloads against the bare
+//                                        platform calls on what the places hold now
+//   bench_startup_items refused N FILE   times RemoveAll over N values that cannot be
+//                                        deleted by their 8-bit names, against N reloads
+//
+// Item i goes to place i % 4 (user Startup folder, HKLM Run, HKCU Run, HKLM
+// RunOnce); every fifth item is parked in that location's disabled key.
+// Exit codes: 0 success, 1 check mismatch, 2 usage or setup failure.
+
+#include "startup/registry_startup_list.h"
+#include "startup/shortcut_folder_startup_list.h"
+
+#include <windows.h>
+#include <objbase.h>
+#include <shlobj.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <cwchar>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr int kPlaces = 4;
+const char kRunKeys[] = "Software\\Microsoft\\Windows\\CurrentVersion\\";
+const char kDisabledKeys[] = "Software\\Ostrel\\Pellory\\Disabled\\";
+const char* const kDisabledNames[kPlaces] = {"UserStartup", "HKLM-Run", "HKCU-Run", "RunOnce"};
+
+struct Place {
+    HKEY root;             // live key root; nullptr for the folder
+    std::string livePath;  // live key path
+    std::string disabledPath;
+};
+
+std::vector<Place> Places() {
+    return {{nullptr, "", std::string(kDisabledKeys) + kDisabledNames[0]},
+            {HKEY_LOCAL_MACHINE, std::string(kRunKeys) + "Run", std::string(kDisabledKeys) + kDisabledNames[1]},
+            {HKEY_CURRENT_USER, std::string(kRunKeys) + "Run", std::string(kDisabledKeys) + kDisabledNames[2]},
+            {HKEY_LOCAL_MACHINE, std::string(kRunKeys) + "RunOnce", std::string(kDisabledKeys) + kDisabledNames[3]}};
+}
+
+std::string StartupFolder() {
+    char path[MAX_PATH] = {};
+    if (FAILED(SHGetFolderPathA(nullptr, CSIDL_STARTUP, nullptr, SHGFP_TYPE_CURRENT, path))) return std::string();
+    std::string folder(path);
+    if (!folder.empty() && folder.back() != '\\') folder += '\\';
+    return folder;
+}
+
+std::string ItemName(const std::string& tag, int index) {
+    char name[64];
+    std::snprintf(name, sizeof(name), "Bench%s_%05d", tag.c_str(), index);
+    return name;
+}
+
+// Shortcut targets keep to a plain path: the shell rewrites arguments.
+std::string ItemCommand(const std::string& tag, int index, bool folder) {
+    char command[128];
+    if (folder) {
+        std::snprintf(command, sizeof(command), "C:\\Bench%s\\tool%05d.exe", tag.c_str(), index);
+    } else {
+        std::snprintf(command, sizeof(command), "\"C:\\Program Files\\Bench%s\\tool%05d.exe\" /background",
+                      tag.c_str(), index);
+    }
+    return command;
+}
+
+bool IsDisabled(int index) { return index % 5 == 4; }
+
+HKEY CreateKey(HKEY root, const std::string& path) {
+    HKEY key = nullptr;
+    if (RegCreateKeyExA(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) != ERROR_SUCCESS) {
+        return nullptr;
+    }
+    return key;
+}
+
+bool EmptyKey(HKEY root, const std::string& path) {
+    HKEY key = CreateKey(root, path);
+    if (key == nullptr) return false;
+    std::vector<std::string> names;
+    char name[16384];
+    for (DWORD index = 0;; ++index) {
+        DWORD size = sizeof(name);
+        if (RegEnumValueA(key, index, name, &size, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+        names.emplace_back(name, size);
+    }
+    bool emptied = true;
+    for (const std::string& each : names) {
+        if (RegDeleteValueA(key, each.c_str()) != ERROR_SUCCESS) emptied = false;
+    }
+    RegCloseKey(key);
+    return emptied;
+}
+
+// Every value as "name=text".
+std::set<std::string> KeyContents(HKEY root, const std::string& path) {
+    std::set<std::string> contents;
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return contents;
+    std::vector<char> name(16384);
+    std::vector<BYTE> data(65536);
+    for (DWORD index = 0;; ++index) {
+        DWORD nameSize = static_cast<DWORD>(name.size());
+        DWORD dataSize = static_cast<DWORD>(data.size() - 1);
+        if (RegEnumValueA(key, index, name.data(), &nameSize, nullptr, nullptr, data.data(), &dataSize) !=
+            ERROR_SUCCESS) {
+            break;
+        }
+        data[dataSize] = 0;
+        contents.insert(std::string(name.data(), nameSize) + "=" + reinterpret_cast<const char*>(data.data()));
+    }
+    RegCloseKey(key);
+    return contents;
+}
+
+std::vector<std::string> ShortcutFiles(const std::string& folder) {
+    std::vector<std::string> files;
+    WIN32_FIND_DATAA entry;
+    HANDLE search = FindFirstFileA((folder + "*.lnk").c_str(), &entry);
+    if (search == INVALID_HANDLE_VALUE) return files;
+    do {
+        if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) files.emplace_back(entry.cFileName);
+    } while (FindNextFileA(search, &entry));
+    FindClose(search);
+    return files;
+}
+
+bool Reset(const std::vector<Place>& places, const std::string& folder) {
+    bool done = true;
+    for (const std::string& file : ShortcutFiles(folder)) {
+        if (!DeleteFileA((folder + file).c_str())) done = false;
+    }
+    for (const Place& place : places) {
+        if (place.root != nullptr && !EmptyKey(place.root, place.livePath)) done = false;
+        if (!EmptyKey(HKEY_CURRENT_USER, place.disabledPath)) done = false;
+    }
+    return done;
+}
+
+// Writes the link through IPersistStream into memory and then to the file:
+// IPersistFile::Save would also start Wine's menu builder for every file.
+bool WriteShortcut(IShellLinkA* link, IPersistStream* persist, const std::string& path, const std::string& target) {
+    if (FAILED(link->SetPath(target.c_str()))) return false;
+    IStream* stream = nullptr;
+    if (FAILED(CreateStreamOnHGlobal(nullptr, TRUE, &stream))) return false;
+    bool written = false;
+    HGLOBAL memory = nullptr;
+    STATSTG status = {};
+    if (SUCCEEDED(persist->Save(stream, TRUE)) && SUCCEEDED(GetHGlobalFromStream(stream, &memory)) &&
+        SUCCEEDED(stream->Stat(&status, STATFLAG_NONAME))) {
+        const void* bytes = GlobalLock(memory);
+        HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (bytes != nullptr && file != INVALID_HANDLE_VALUE) {
+            DWORD done = 0;
+            const DWORD size = static_cast<DWORD>(status.cbSize.QuadPart);
+            written = WriteFile(file, bytes, size, &done, nullptr) && done == size;
+        }
+        if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+        if (bytes != nullptr) GlobalUnlock(memory);
+    }
+    stream->Release();
+    return written;
+}
+
+bool Fill(const std::vector<Place>& places, const std::string& folder, const std::string& tag, int count) {
+    IShellLinkA* link = nullptr;
+    IPersistStream* persist = nullptr;
+    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+                                reinterpret_cast<void**>(&link))) ||
+        FAILED(link->QueryInterface(IID_IPersistStream, reinterpret_cast<void**>(&persist)))) {
+        if (link != nullptr) link->Release();
+        return false;
+    }
+    HKEY keys[kPlaces][2] = {};
+    for (int place = 0; place < kPlaces; ++place) {
+        if (places[place].root != nullptr) keys[place][1] = CreateKey(places[place].root, places[place].livePath);
+        keys[place][0] = CreateKey(HKEY_CURRENT_USER, places[place].disabledPath);
+    }
+    bool done = true;
+    for (int index = 0; index < count; ++index) {
+        const int place = index % kPlaces;
+        const bool enabled = !IsDisabled(index);
+        const std::string name = ItemName(tag, index);
+        const std::string command = ItemCommand(tag, index, place == 0);
+        if (place == 0 && enabled) {
+            if (!WriteShortcut(link, persist, folder + name + ".lnk", command)) done = false;
+            continue;
+        }
+        HKEY key = keys[place][enabled ? 1 : 0];
+        if (key == nullptr || RegSetValueExA(key, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(command.c_str()),
+                                             static_cast<DWORD>(command.size() + 1)) != ERROR_SUCCESS) {
+            done = false;
+        }
+    }
+    for (auto& pair : keys) {
+        for (HKEY key : pair) {
+            if (key != nullptr) RegCloseKey(key);
+        }
+    }
+    persist->Release();
+    link->Release();
+    return done;
+}
+
+// The places hold exactly the set: every item under its name with its
+// command (shortcuts by file name and target), and nothing else.
+bool Check(const std::vector<Place>& places, const std::string& folder, const std::string& tag, int count) {
+    std::set<std::string> expected[kPlaces][2];
+    std::set<std::string> expectedFiles;
+    for (int index = 0; index < count; ++index) {
+        const int place = index % kPlaces;
+        const bool enabled = !IsDisabled(index);
+        const std::string name = ItemName(tag, index);
+        const std::string command = ItemCommand(tag, index, place == 0);
+        if (place == 0 && enabled) {
+            expectedFiles.insert(name + ".lnk=" + command);
+        } else {
+            expected[place][enabled ? 1 : 0].insert(name + "=" + command);
+        }
+    }
+    IShellLinkA* link = nullptr;
+    IPersistFile* file = nullptr;
+    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+                                reinterpret_cast<void**>(&link))) ||
+        FAILED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) {
+        if (link != nullptr) link->Release();
+        return false;
+    }
+    std::set<std::string> files;
+    for (const std::string& each : ShortcutFiles(folder)) {
+        wchar_t widePath[MAX_PATH];
+        char target[MAX_PATH] = {};
+        WIN32_FIND_DATAA data;
+        if (MultiByteToWideChar(CP_ACP, 0, (folder + each).c_str(), -1, widePath, MAX_PATH) != 0 &&
+            SUCCEEDED(file->Load(widePath, STGM_READ))) {
+            link->GetPath(target, MAX_PATH, &data, 0);
+        }
+        files.insert(each + "=" + target);
+    }
+    file->Release();
+    link->Release();
+    if (files != expectedFiles) return false;
+    for (int place = 0; place < kPlaces; ++place) {
+        if (places[place].root != nullptr && KeyContents(places[place].root, places[place].livePath) != expected[place][1]) {
+            return false;
+        }
+        if (KeyContents(HKEY_CURRENT_USER, places[place].disabledPath) != expected[place][0]) return false;
+    }
+    return true;
+}
+
+
+double Now() {
+    LARGE_INTEGER count, frequency;
+    QueryPerformanceCounter(&count);
+    QueryPerformanceFrequency(&frequency);
+    return 1000.0 * static_cast<double>(count.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
+
+// Milliseconds per call of `action`, over `rounds` calls.
+template <class Action>
+double PerCall(int rounds, Action&& action) {
+    const double start = Now();
+    for (int round = 0; round < rounds; ++round) action();
+    return (Now() - start) / rounds;
+}
+
+// One bare pass over a key: what a reload cannot do with less.
+size_t BareKeyPass(HKEY root, const std::string& path) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return 0;
+    char name[256];
+    BYTE data[1024];
+    size_t count = 0;
+    for (DWORD index = 0;; ++index) {
+        DWORD nameSize = sizeof(name);
+        DWORD dataSize = sizeof(data);
+        if (RegEnumValueA(key, index, name, &nameSize, nullptr, nullptr, data, &dataSize) != ERROR_SUCCESS) break;
+        ++count;
+    }
+    RegCloseKey(key);
+    return count;
+}
+
+// One bare walk of the folder with one shell link object.
+size_t BareFolderWalk(const std::string& folder) {
+    IShellLinkA* link = nullptr;
+    IPersistFile* file = nullptr;
+    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+                                reinterpret_cast<void**>(&link)))) {
+        return 0;
+    }
+    link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file));
+    size_t count = 0;
+    WIN32_FIND_DATAA entry;
+    HANDLE search = FindFirstFileA((folder + "*.*").c_str(), &entry);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            wchar_t widePath[MAX_PATH];
+            if (MultiByteToWideChar(CP_ACP, 0, (folder + entry.cFileName).c_str(), -1, widePath, MAX_PATH) == 0 ||
+                FAILED(file->Load(widePath, STGM_READ))) {
+                continue;
+            }
+            char target[MAX_PATH];
+            WIN32_FIND_DATAA data;
+            if (SUCCEEDED(link->GetPath(target, MAX_PATH, &data, 0))) ++count;
+        } while (FindNextFileA(search, &entry));
+        FindClose(search);
+    }
+    file->Release();
+    link->Release();
+    return count;
+}
+
+bool Profile(const std::vector<Place>& places, const std::string& folder, const char* outputPath) {
+    FILE* output = std::fopen(outputPath, "w");
+    if (output == nullptr) return false;
+    constexpr int kRounds = 20;
+    {
+        ShortcutFolderStartupList list(0, folder, HKEY_CURRENT_USER, places[0].disabledPath);
+        const double product = PerCall(kRounds, [&] { list.Reload(); });
+        size_t shortcuts = 0;
+        const double bare = PerCall(kRounds, [&] {
+            shortcuts = BareFolderWalk(folder);
+            BareKeyPass(HKEY_CURRENT_USER, places[0].disabledPath);
+        });
+        std::fprintf(output, "folder reload: %zu items (%zu shortcuts), product %.3f ms, bare calls %.3f ms\n",
+                     list.Items().size(), shortcuts, product, bare);
+    }
+    {
+        RegistryStartupList list(3, places[2].root, places[2].livePath, HKEY_CURRENT_USER, places[2].disabledPath);
+        const double product = PerCall(kRounds, [&] { list.Reload(); });
+        const double bare = PerCall(kRounds, [&] {
+            BareKeyPass(places[2].root, places[2].livePath);
+            BareKeyPass(HKEY_CURRENT_USER, places[2].disabledPath);
+        });
+        std::fprintf(output, "registry reload: %zu items, product %.3f ms, bare calls %.3f ms\n",
+                     list.Items().size(), product, bare);
+        // One Add and one Remove of an item that is not there yet: the write
+        // and the reload that follows it.
+        const StartupItem probe("BenchProbe", "C:\\probe.exe", 1);
+        const double change = PerCall(kRounds, [&] {
+            list.Add(probe);
+            list.Remove(probe);
+        });
+        std::fprintf(output, "registry add+remove: %.3f ms\n", change);
+    }
+    {
+        ShortcutFolderStartupList list(0, folder, HKEY_CURRENT_USER, places[0].disabledPath);
+        const StartupItem probe("BenchProbe", "C:\\probe.exe", 1);
+        const double change = PerCall(5, [&] {
+            list.Add(probe);
+            list.Remove(probe);
+        });
+        std::fprintf(output, "folder add+remove: %.3f ms\n", change);
+    }
+    std::fclose(output);
+    return true;
+}
+
+// Values whose names have no 8-bit form enumerate as "?" and then cannot be
+// deleted by that name, so RemoveAll steps over every one of them.
+bool ProfileRefused(int count, const char* outputPath) {
+    const char path[] = "Software\\BenchRefused";
+    RegDeleteKeyA(HKEY_CURRENT_USER, path);
+    HKEY key = CreateKey(HKEY_CURRENT_USER, path);
+    if (key == nullptr) return false;
+    for (int index = 0; index < count; ++index) {
+        wchar_t name[32];
+        std::swprintf(name, 32, L"\u4e2d\u6587%05d", index);
+        const wchar_t data[] = L"C:\\stuck.exe";
+        RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(data), sizeof(data));
+    }
+    RegCloseKey(key);
+    RegistryStartupList list(3, HKEY_CURRENT_USER, path, HKEY_CURRENT_USER, std::string(path) + "\\Disabled");
+    const size_t before = list.Items().size();
+    const double reloads = PerCall(1, [&] {
+        for (int index = 0; index < count; ++index) list.Reload();
+    });
+    const double removeAll = PerCall(1, [&] { list.RemoveAll(); });
+    FILE* output = std::fopen(outputPath, "w");
+    if (output == nullptr) return false;
+    std::fprintf(output, "refused: %zu items, %d reloads %.1f ms, RemoveAll %.1f ms, %zu left\n", before, count,
+                 reloads, removeAll, list.Items().size());
+    std::fclose(output);
+    return true;
+}
+
+}  // namespace
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+    if (__argc < 2) return 2;
+    const std::string verb = __argv[1];
+    if (verb == "noop") return 0;
+    if (FAILED(CoInitialize(nullptr))) return 2;
+    const std::vector<Place> places = Places();
+    const std::string folder = StartupFolder();
+    int status = 2;
+    if (folder.empty()) {
+        status = 2;
+    } else if (verb == "reset") {
+        status = Reset(places, folder) ? 0 : 2;
+    } else if (verb == "refused" && __argc == 4) {
+        status = ProfileRefused(std::atoi(__argv[2]), __argv[3]) ? 0 : 2;
+    } else if (verb == "profile" && __argc == 3) {
+        status = Profile(places, folder, __argv[2]) ? 0 : 2;
+    } else if ((verb == "fill" || verb == "check") && __argc == 4) {
+        const std::string tag = __argv[2];
+        const int count = std::atoi(__argv[3]);
+        if (verb == "fill") {
+            status = Reset(places, folder) && Fill(places, folder, tag, count) ? 0 : 2;
+        } else {
+            status = Check(places, folder, tag, count) ? 0 : 1;
+        }
+    }
+    CoUninitialize();
+    return status;
+}
