@@ -4,6 +4,8 @@
 #include "platform/text.h"
 
 #include <algorithm>
+#include <set>
+#include <utility>
 
 StartupList::StartupList(int index) : locationIndex(index) {}
 
@@ -43,21 +45,19 @@ bool StartupList::Enable(StartupItem& item) {
 void StartupList::RemoveAll() {
     // Entries storage would not give up: the reload brings them back, so they
     // are stepped over instead of being tried forever.
-    std::vector<StartupItem> refused;
+    std::set<std::pair<unsigned char, std::string>> refused;
     auto isRefused = [&refused](const StartupItem& item) {
-        return std::any_of(refused.begin(), refused.end(), [&item](const StartupItem& other) {
-            return other.enabled == item.enabled && other.name == item.name;
-        });
+        return refused.count({item.enabled, item.name}) != 0;
     };
     for (;;) {
         auto next = std::find_if_not(items.begin(), items.end(), isRefused);
         if (next == items.end()) return;
-        StartupItem item = *next;
+        const StartupItem item = *next;
         Remove(item);
         const bool stillThere = std::any_of(items.begin(), items.end(), [&item](const StartupItem& other) {
             return other.enabled == item.enabled && other.name == item.name;
         });
-        if (stillThere) refused.push_back(std::move(item));
+        if (stillThere) refused.insert({item.enabled, item.name});
     }
 }
 
