@@ -38,12 +38,10 @@ check_static() {
   done < <(objdump -p "$exe" | sed -n 's/^\s*DLL Name: //p')
 }
 
-# Makes 32-bit Wine usable where it can be; nothing to do on machines that run
-# 32-bit Linux programs natively.
-setup_x86_wine() { :; }
-
 # True when a 32-bit test program runs under Wine here: the runner exits 2
-# when its filter selects no case.
+# when its filter selects no case. Wine's 32-bit loader is a 32-bit Linux
+# program, which some kernels (virtual machines without a 32-bit mode) cannot
+# run at all.
 x86_wine_works() {
   local probe="$VELTRANE_ROOT/build/x86/tests/registry_startup_list_test.exe"
   [ -f "$probe" ] || return 1
