@@ -4,6 +4,7 @@
 #include "harness/check.h"
 #include "harness/dialog_driver.h"
 #include "harness/fixtures.h"
+#include "harness/live_locations.h"
 
 #include <shlobj.h>
 
@@ -12,20 +13,16 @@
 
 namespace {
 
-const char kStore[] = "Software\\Ostrel\\Veltrane";
-const char kUserRun[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+const char* const kStore = fixture::kConfigurations;
+const char* const kUserRun = fixture::kHkcuRun;
 
 std::string Stored(const std::string& configuration, const char* location, const char* place) {
     return std::string(kStore) + "\\" + configuration + "\\" + location + "\\" + place;
 }
 
-std::string UserStartupFolder() {
-    char path[MAX_PATH] = {};
-    SHGetFolderPathA(nullptr, CSIDL_STARTUP, nullptr, 0, path);
-    return std::string(path) + "\\";
-}
+std::string UserStartupFolder() { return fixture::StartupFolder(CSIDL_STARTUP); }
 
-bool FileExists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+using fixture::FileExists;
 
 // No stored configurations, and HKCU Run holding just the given values.
 void Reset(const std::vector<std::pair<std::string, std::string>>& userRun) {

@@ -2,7 +2,7 @@
 #include "harness/check.h"
 #include "harness/fixtures.h"
 #include "harness/live_locations.h"
-#include "harness/process.h"
+#include "harness/dialog_driver.h"
 #include "startup/registry_startup_list.h"
 #include "startup/shortcut_folder_startup_list.h"
 
@@ -63,8 +63,9 @@ TEST_CASE(OnTheWindows95FamilyRunServicesIsSavedAndLoaded) {
     fixture::DeleteTree(HKEY_LOCAL_MACHINE, fixture::kHklmRunServices);
     fixture::SetString(HKEY_LOCAL_MACHINE, fixture::kHklmRunServices, "Service", "svc.exe");
     fixture::SetString(HKEY_CURRENT_USER, fixture::DisabledKey("Services"), "Parked service", "ps.exe");
-    const std::string exe = "\"" + fixture::VeltraneExe() + "\"";
-    CHECK_EQ(fixture::RunAndWait(exe + " save Old system"), 0);
+    driver::Outcome saved = driver::RunCommand("save Old system");
+    CHECK(!saved.dialogOpened);
+    CHECK_EQ(saved.exitCode, 0u);
     CHECK_EQ(fixture::Snapshot(HKEY_CURRENT_USER, std::string(fixture::kConfigurations) + "\\Old system\\Services\\Enabled"),
              std::vector<std::string>{"Service=svc.exe"});
     CHECK_EQ(fixture::Snapshot(HKEY_CURRENT_USER, std::string(fixture::kConfigurations) + "\\Old system\\Services\\Disabled"),
@@ -72,7 +73,9 @@ TEST_CASE(OnTheWindows95FamilyRunServicesIsSavedAndLoaded) {
 
     fixture::SetString(HKEY_LOCAL_MACHINE, fixture::kHklmRunServices, "Newer", "n.exe");
     RegDeleteKeyValueA(HKEY_CURRENT_USER, fixture::DisabledKey("Services").c_str(), "Parked service");
-    CHECK_EQ(fixture::RunAndWait(exe + " load Old system"), 0);
+    driver::Outcome loaded = driver::RunCommand("load Old system");
+    CHECK(!loaded.dialogOpened);
+    CHECK_EQ(loaded.exitCode, 0u);
     CHECK_EQ(fixture::Snapshot(HKEY_LOCAL_MACHINE, fixture::kHklmRunServices), std::vector<std::string>{"Service=svc.exe"});
     CHECK_EQ(fixture::Snapshot(HKEY_CURRENT_USER, fixture::DisabledKey("Services")),
              std::vector<std::string>{"Parked service=ps.exe"});
