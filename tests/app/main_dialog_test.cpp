@@ -4,6 +4,7 @@
 #include "harness/check.h"
 #include "harness/dialog_driver.h"
 #include "harness/fixtures.h"
+#include "harness/live_locations.h"
 
 #include <string>
 #include <vector>
@@ -12,8 +13,8 @@ namespace {
 
 using driver::Box;
 
-const char kStore[] = "Software\\Ostrel\\Veltrane";
-const char kUserRun[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+const char* const kStore = fixture::kConfigurations;
+const char* const kUserRun = fixture::kHkcuRun;
 
 const char kDescription[] =
     "Veltrane will save or load the Windows configuration data that causes programs to run at system startup. "
