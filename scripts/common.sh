@@ -30,13 +30,16 @@ build_preset() {
 
 # Fails when an executable needs a DLL that is not part of Windows itself.
 check_static() {
-  local exe=$1 dll
+  local exe=$1 dll objdump=x86_64-w64-mingw32-objdump dlls
+  [ "$(pe_arch "$exe")" = x86 ] && objdump=i686-w64-mingw32-objdump
+  dlls=$("$objdump" -p "$exe" | sed -n 's/^\s*DLL Name: //p') || return 1
+  [ -n "$dlls" ] || { echo "$exe: no imports found" >&2; return 1; }
   while read -r dll; do
     case "${dll,,}" in
       kernel32.dll|user32.dll|gdi32.dll|advapi32.dll|shell32.dll|ole32.dll|oleaut32.dll|comctl32.dll|msvcrt.dll|comdlg32.dll|shlwapi.dll|uuid.dll) ;;
       *) echo "$exe needs $dll, which is not a Windows system DLL" >&2; return 1 ;;
     esac
-  done < <(objdump -p "$exe" | sed -n 's/^\s*DLL Name: //p')
+  done <<< "$dlls"
 }
 
 # True when a 32-bit test program runs under Wine here: the runner exits 2
