@@ -89,21 +89,6 @@ void ForEachItem(const std::string& tag, int count, Visit&& visit) {
     }
 }
 
-// A search handle from FindFirstFileA, closed with FindClose.
-class FindHandle {
-public:
-    explicit FindHandle(HANDLE handle) : handle_(handle) {}
-    FindHandle(const FindHandle&) = delete;
-    FindHandle& operator=(const FindHandle&) = delete;
-    ~FindHandle() {
-        if (handle_ != INVALID_HANDLE_VALUE) FindClose(handle_);
-    }
-    HANDLE get() const { return handle_; }
-
-private:
-    HANDLE handle_;
-};
-
 // Calls visit(entry) for every entry of the folder that matches `pattern`.
 template <class Visit>
 void ForEachFolderEntry(const std::string& folder, const char* pattern, Visit&& visit) {
