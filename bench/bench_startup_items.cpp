@@ -15,6 +15,8 @@
 // RunOnce); every fifth item is parked in that location's disabled key.
 // Exit codes: 0 success, 1 check mismatch, 2 usage or setup failure.
 
+#include "platform/handles.h"
+#include "platform/registry.h"
 #include "startup/registry_startup_list.h"
 #include "startup/shortcut_folder_startup_list.h"
 
@@ -24,7 +26,6 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <cwchar>
 #include <set>
 #include <string>
@@ -78,62 +79,99 @@ std::string ItemCommand(const std::string& tag, int index, bool folder) {
 
 bool IsDisabled(int index) { return index % 5 == 4; }
 
-HKEY CreateKey(HKEY root, const std::string& path) {
-    HKEY key = nullptr;
-    if (RegCreateKeyExA(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) != ERROR_SUCCESS) {
-        return nullptr;
+// Calls visit(place, enabled, name, command) for every item of the set TAG of
+// `count` items.
+template <class Visit>
+void ForEachItem(const std::string& tag, int count, Visit&& visit) {
+    for (int index = 0; index < count; ++index) {
+        const int place = index % kPlaces;
+        visit(place, !IsDisabled(index), ItemName(tag, index), ItemCommand(tag, index, place == 0));
     }
-    return key;
+}
+
+// Calls visit(entry) for every entry of the folder that matches `pattern`.
+template <class Visit>
+void ForEachFolderEntry(const std::string& folder, const char* pattern, Visit&& visit) {
+    WIN32_FIND_DATAA entry;
+    FindHandle search(FindFirstFileA((folder + pattern).c_str(), &entry));
+    if (search.get() == INVALID_HANDLE_VALUE) return;
+    do {
+        visit(entry);
+    } while (FindNextFileA(search.get(), &entry));
+}
+
+// A memory block locked with GlobalLock for as long as the holder lives.
+class GlobalLockHolder {
+public:
+    explicit GlobalLockHolder(HGLOBAL memory) : memory_(memory), bytes_(GlobalLock(memory)) {}
+    GlobalLockHolder(const GlobalLockHolder&) = delete;
+    GlobalLockHolder& operator=(const GlobalLockHolder&) = delete;
+    ~GlobalLockHolder() {
+        if (bytes_ != nullptr) GlobalUnlock(memory_);
+    }
+    const void* bytes() const { return bytes_; }
+
+private:
+    HGLOBAL memory_;
+    const void* bytes_;
+};
+
+// A new shell link object and its persistence interface `persistId`; false
+// (both empty) when either cannot be had.
+template <class Persist>
+bool CreateShellLink(ComPtr<IShellLinkA>& link, ComPtr<Persist>& persist, REFIID persistId) {
+    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+                                link.receiveVoid())) ||
+        FAILED(link->QueryInterface(persistId, persist.receiveVoid())) || !persist) {
+        persist.reset();
+        link.reset();
+        return false;
+    }
+    return true;
 }
 
 bool EmptyKey(HKEY root, const std::string& path) {
-    HKEY key = CreateKey(root, path);
-    if (key == nullptr) return false;
+    const RegKey key = CreateRegistryKey(root, path, kRegistryCreate);
+    if (!key) return false;
     std::vector<std::string> names;
     char name[16384];
     for (DWORD index = 0;; ++index) {
         DWORD size = sizeof(name);
-        if (RegEnumValueA(key, index, name, &size, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+        if (RegEnumValueA(key.get(), index, name, &size, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
         names.emplace_back(name, size);
     }
     bool emptied = true;
     for (const std::string& each : names) {
-        if (RegDeleteValueA(key, each.c_str()) != ERROR_SUCCESS) emptied = false;
+        if (RegDeleteValueA(key.get(), each.c_str()) != ERROR_SUCCESS) emptied = false;
     }
-    RegCloseKey(key);
     return emptied;
 }
 
 // Every value as "name=text".
 std::set<std::string> KeyContents(HKEY root, const std::string& path) {
     std::set<std::string> contents;
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return contents;
+    const RegKey key = OpenRegistryKey(root, path, kRegistryRead);
+    if (!key) return contents;
     std::vector<char> name(16384);
     std::vector<BYTE> data(65536);
     for (DWORD index = 0;; ++index) {
         DWORD nameSize = static_cast<DWORD>(name.size());
         DWORD dataSize = static_cast<DWORD>(data.size() - 1);
-        if (RegEnumValueA(key, index, name.data(), &nameSize, nullptr, nullptr, data.data(), &dataSize) !=
+        if (RegEnumValueA(key.get(), index, name.data(), &nameSize, nullptr, nullptr, data.data(), &dataSize) !=
             ERROR_SUCCESS) {
             break;
         }
         data[dataSize] = 0;
         contents.insert(std::string(name.data(), nameSize) + "=" + reinterpret_cast<const char*>(data.data()));
     }
-    RegCloseKey(key);
     return contents;
 }
 
 std::vector<std::string> ShortcutFiles(const std::string& folder) {
     std::vector<std::string> files;
-    WIN32_FIND_DATAA entry;
-    HANDLE search = FindFirstFileA((folder + "*.lnk").c_str(), &entry);
-    if (search == INVALID_HANDLE_VALUE) return files;
-    do {
+    ForEachFolderEntry(folder, "*.lnk", [&](const WIN32_FIND_DATAA& entry) {
         if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) files.emplace_back(entry.cFileName);
-    } while (FindNextFileA(search, &entry));
-    FindClose(search);
+    });
     return files;
 }
 
@@ -153,64 +191,43 @@ bool Reset(const std::vector<Place>& places, const std::string& folder) {
 // IPersistFile::Save would also start Wine's menu builder for every file.
 bool WriteShortcut(IShellLinkA* link, IPersistStream* persist, const std::string& path, const std::string& target) {
     if (FAILED(link->SetPath(target.c_str()))) return false;
-    IStream* stream = nullptr;
-    if (FAILED(CreateStreamOnHGlobal(nullptr, TRUE, &stream))) return false;
-    bool written = false;
+    ComPtr<IStream> stream;
+    if (FAILED(CreateStreamOnHGlobal(nullptr, TRUE, stream.receive()))) return false;
     HGLOBAL memory = nullptr;
     STATSTG status = {};
-    if (SUCCEEDED(persist->Save(stream, TRUE)) && SUCCEEDED(GetHGlobalFromStream(stream, &memory)) &&
-        SUCCEEDED(stream->Stat(&status, STATFLAG_NONAME))) {
-        const void* bytes = GlobalLock(memory);
-        HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (bytes != nullptr && file != INVALID_HANDLE_VALUE) {
-            DWORD done = 0;
-            const DWORD size = static_cast<DWORD>(status.cbSize.QuadPart);
-            written = WriteFile(file, bytes, size, &done, nullptr) && done == size;
-        }
-        if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
-        if (bytes != nullptr) GlobalUnlock(memory);
+    if (FAILED(persist->Save(stream.get(), TRUE)) || FAILED(GetHGlobalFromStream(stream.get(), &memory)) ||
+        FAILED(stream->Stat(&status, STATFLAG_NONAME))) {
+        return false;
     }
-    stream->Release();
-    return written;
+    const GlobalLockHolder lock(memory);
+    const UniqueHandle file(
+        CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (lock.bytes() == nullptr || !file) return false;
+    DWORD done = 0;
+    const DWORD size = static_cast<DWORD>(status.cbSize.QuadPart);
+    return WriteFile(file.get(), lock.bytes(), size, &done, nullptr) && done == size;
 }
 
 bool Fill(const std::vector<Place>& places, const std::string& folder, const std::string& tag, int count) {
-    IShellLinkA* link = nullptr;
-    IPersistStream* persist = nullptr;
-    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
-                                reinterpret_cast<void**>(&link))) ||
-        FAILED(link->QueryInterface(IID_IPersistStream, reinterpret_cast<void**>(&persist)))) {
-        if (link != nullptr) link->Release();
-        return false;
-    }
-    HKEY keys[kPlaces][2] = {};
+    ComPtr<IShellLinkA> link;
+    ComPtr<IPersistStream> persist;
+    if (!CreateShellLink(link, persist, IID_IPersistStream)) return false;
+    RegKey keys[kPlaces][2];
     for (int place = 0; place < kPlaces; ++place) {
-        if (places[place].root != nullptr) keys[place][1] = CreateKey(places[place].root, places[place].livePath);
-        keys[place][0] = CreateKey(HKEY_CURRENT_USER, places[place].disabledPath);
+        if (places[place].root != nullptr) {
+            keys[place][1] = CreateRegistryKey(places[place].root, places[place].livePath, kRegistryCreate);
+        }
+        keys[place][0] = CreateRegistryKey(HKEY_CURRENT_USER, places[place].disabledPath, kRegistryCreate);
     }
     bool done = true;
-    for (int index = 0; index < count; ++index) {
-        const int place = index % kPlaces;
-        const bool enabled = !IsDisabled(index);
-        const std::string name = ItemName(tag, index);
-        const std::string command = ItemCommand(tag, index, place == 0);
+    ForEachItem(tag, count, [&](int place, bool enabled, const std::string& name, const std::string& command) {
         if (place == 0 && enabled) {
-            if (!WriteShortcut(link, persist, folder + name + ".lnk", command)) done = false;
-            continue;
+            if (!WriteShortcut(link.get(), persist.get(), folder + name + ".lnk", command)) done = false;
+            return;
         }
-        HKEY key = keys[place][enabled ? 1 : 0];
-        if (key == nullptr || RegSetValueExA(key, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(command.c_str()),
-                                             static_cast<DWORD>(command.size() + 1)) != ERROR_SUCCESS) {
-            done = false;
-        }
-    }
-    for (auto& pair : keys) {
-        for (HKEY key : pair) {
-            if (key != nullptr) RegCloseKey(key);
-        }
-    }
-    persist->Release();
-    link->Release();
+        const RegKey& key = keys[place][enabled ? 1 : 0];
+        if (!key || !SetRegistryString(key.get(), name, command)) done = false;
+    });
     return done;
 }
 
@@ -219,25 +236,16 @@ bool Fill(const std::vector<Place>& places, const std::string& folder, const std
 bool Check(const std::vector<Place>& places, const std::string& folder, const std::string& tag, int count) {
     std::set<std::string> expected[kPlaces][2];
     std::set<std::string> expectedFiles;
-    for (int index = 0; index < count; ++index) {
-        const int place = index % kPlaces;
-        const bool enabled = !IsDisabled(index);
-        const std::string name = ItemName(tag, index);
-        const std::string command = ItemCommand(tag, index, place == 0);
+    ForEachItem(tag, count, [&](int place, bool enabled, const std::string& name, const std::string& command) {
         if (place == 0 && enabled) {
             expectedFiles.insert(name + ".lnk=" + command);
         } else {
             expected[place][enabled ? 1 : 0].insert(name + "=" + command);
         }
-    }
-    IShellLinkA* link = nullptr;
-    IPersistFile* file = nullptr;
-    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
-                                reinterpret_cast<void**>(&link))) ||
-        FAILED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) {
-        if (link != nullptr) link->Release();
-        return false;
-    }
+    });
+    ComPtr<IShellLinkA> link;
+    ComPtr<IPersistFile> file;
+    if (!CreateShellLink(link, file, IID_IPersistFile)) return false;
     std::set<std::string> files;
     for (const std::string& each : ShortcutFiles(folder)) {
         wchar_t widePath[MAX_PATH];
@@ -249,8 +257,6 @@ bool Check(const std::vector<Place>& places, const std::string& folder, const st
         }
         files.insert(each + "=" + target);
     }
-    file->Release();
-    link->Release();
     if (files != expectedFiles) return false;
     for (int place = 0; place < kPlaces; ++place) {
         if (places[place].root != nullptr && KeyContents(places[place].root, places[place].livePath) != expected[place][1]) {
@@ -260,7 +266,6 @@ bool Check(const std::vector<Place>& places, const std::string& folder, const st
     }
     return true;
 }
-
 
 double Now() {
     LARGE_INTEGER count, frequency;
@@ -279,48 +284,36 @@ double PerCall(int rounds, Action&& action) {
 
 // One bare pass over a key: what a reload cannot do with less.
 size_t BareKeyPass(HKEY root, const std::string& path) {
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return 0;
+    const RegKey key = OpenRegistryKey(root, path, kRegistryRead);
+    if (!key) return 0;
     char name[256];
     BYTE data[1024];
     size_t count = 0;
     for (DWORD index = 0;; ++index) {
         DWORD nameSize = sizeof(name);
         DWORD dataSize = sizeof(data);
-        if (RegEnumValueA(key, index, name, &nameSize, nullptr, nullptr, data, &dataSize) != ERROR_SUCCESS) break;
+        if (RegEnumValueA(key.get(), index, name, &nameSize, nullptr, nullptr, data, &dataSize) != ERROR_SUCCESS) break;
         ++count;
     }
-    RegCloseKey(key);
     return count;
 }
 
 // One bare walk of the folder with one shell link object.
 size_t BareFolderWalk(const std::string& folder) {
-    IShellLinkA* link = nullptr;
-    IPersistFile* file = nullptr;
-    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
-                                reinterpret_cast<void**>(&link)))) {
-        return 0;
-    }
-    link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file));
+    ComPtr<IShellLinkA> link;
+    ComPtr<IPersistFile> file;
+    if (!CreateShellLink(link, file, IID_IPersistFile)) return 0;
     size_t count = 0;
-    WIN32_FIND_DATAA entry;
-    HANDLE search = FindFirstFileA((folder + "*.*").c_str(), &entry);
-    if (search != INVALID_HANDLE_VALUE) {
-        do {
-            wchar_t widePath[MAX_PATH];
-            if (MultiByteToWideChar(CP_ACP, 0, (folder + entry.cFileName).c_str(), -1, widePath, MAX_PATH) == 0 ||
-                FAILED(file->Load(widePath, STGM_READ))) {
-                continue;
-            }
-            char target[MAX_PATH];
-            WIN32_FIND_DATAA data;
-            if (SUCCEEDED(link->GetPath(target, MAX_PATH, &data, 0))) ++count;
-        } while (FindNextFileA(search, &entry));
-        FindClose(search);
-    }
-    file->Release();
-    link->Release();
+    ForEachFolderEntry(folder, "*.*", [&](const WIN32_FIND_DATAA& entry) {
+        wchar_t widePath[MAX_PATH];
+        if (MultiByteToWideChar(CP_ACP, 0, (folder + entry.cFileName).c_str(), -1, widePath, MAX_PATH) == 0 ||
+            FAILED(file->Load(widePath, STGM_READ))) {
+            return;
+        }
+        char target[MAX_PATH];
+        WIN32_FIND_DATAA data;
+        if (SUCCEEDED(link->GetPath(target, MAX_PATH, &data, 0))) ++count;
+    });
     return count;
 }
 
@@ -375,15 +368,16 @@ bool Profile(const std::vector<Place>& places, const std::string& folder, const 
 bool ProfileRefused(int count, const char* outputPath) {
     const char path[] = "Software\\BenchRefused";
     RegDeleteKeyA(HKEY_CURRENT_USER, path);
-    HKEY key = CreateKey(HKEY_CURRENT_USER, path);
-    if (key == nullptr) return false;
-    for (int index = 0; index < count; ++index) {
-        wchar_t name[32];
-        std::swprintf(name, 32, L"\u4e2d\u6587%05d", index);
-        const wchar_t data[] = L"C:\\stuck.exe";
-        RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(data), sizeof(data));
+    {
+        const RegKey key = CreateRegistryKey(HKEY_CURRENT_USER, path, kRegistryCreate);
+        if (!key) return false;
+        for (int index = 0; index < count; ++index) {
+            wchar_t name[32];
+            std::swprintf(name, 32, L"\u4e2d\u6587%05d", index);
+            const wchar_t data[] = L"C:\\stuck.exe";
+            RegSetValueExW(key.get(), name, 0, REG_SZ, reinterpret_cast<const BYTE*>(data), sizeof(data));
+        }
     }
-    RegCloseKey(key);
     RegistryStartupList list(3, HKEY_CURRENT_USER, path, HKEY_CURRENT_USER, std::string(path) + "\\Disabled");
     const size_t before = list.Items().size();
     const double reloads = PerCall(1, [&] {

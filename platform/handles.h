@@ -59,6 +59,21 @@ private:
     HANDLE handle_ = nullptr;
 };
 
+// A search handle from FindFirstFileA, closed with FindClose.
+class FindHandle {
+public:
+    explicit FindHandle(HANDLE handle) : handle_(handle) {}
+    FindHandle(const FindHandle&) = delete;
+    FindHandle& operator=(const FindHandle&) = delete;
+    ~FindHandle() {
+        if (handle_ != INVALID_HANDLE_VALUE) FindClose(handle_);
+    }
+    HANDLE get() const { return handle_; }
+
+private:
+    HANDLE handle_;
+};
+
 // A COM interface pointer released when the holder goes.
 template <class Interface>
 class ComPtr {

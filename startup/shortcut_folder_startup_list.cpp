@@ -20,20 +20,6 @@ std::string ItemName(const char* fileName) {
     return name;
 }
 
-class FindHandle {
-public:
-    explicit FindHandle(HANDLE handle) : handle_(handle) {}
-    FindHandle(const FindHandle&) = delete;
-    FindHandle& operator=(const FindHandle&) = delete;
-    ~FindHandle() {
-        if (handle_ != INVALID_HANDLE_VALUE) FindClose(handle_);
-    }
-    HANDLE get() const { return handle_; }
-
-private:
-    HANDLE handle_;
-};
-
 }  // namespace
 
 ShortcutFolderStartupList::ShortcutFolderStartupList(int index, std::string folderPath, HKEY disabledRootKey,
