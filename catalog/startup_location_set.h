@@ -6,9 +6,9 @@
 #include <memory>
 #include <string>
 
-constexpr int kLocationCount = 6;
+constexpr int kLocationCount = 8;
 
-// The application object: the live startup list of each of the six startup
+// The application object: the live startup list of each of the eight startup
 // locations, in a slot numbered by the location index (empty when the
 // location does not exist on this system).
 class StartupLocationSet {

@@ -41,8 +41,16 @@ std::vector<std::string> EnumerateRegistrySubkeys(HKEY key) {
     return names;
 }
 
-bool DeleteRegistryKey(HKEY root, const std::string& path) {
-    return RegDeleteKeyA(root, path.c_str()) == ERROR_SUCCESS;
+bool DeleteRegistryKey(HKEY root, const std::string& path, REGSAM view) {
+    if (view == 0) return RegDeleteKeyA(root, path.c_str()) == ERROR_SUCCESS;
+    // Only 64-bit Windows has views, and it has RegDeleteKeyExA; looked up so
+    // that the program still starts on systems without it.
+    using DeleteKeyEx = LONG(WINAPI*)(HKEY, LPCSTR, REGSAM, DWORD);
+    HMODULE advapi = GetModuleHandleA("advapi32.dll");
+    auto deleteKeyEx = advapi == nullptr ? nullptr
+                                         : reinterpret_cast<DeleteKeyEx>(
+                                               reinterpret_cast<void*>(GetProcAddress(advapi, "RegDeleteKeyExA")));
+    return deleteKeyEx != nullptr && deleteKeyEx(root, path.c_str(), view, 0) == ERROR_SUCCESS;
 }
 
 bool ArmRegistryValueWatch(HKEY key, HANDLE event) {

@@ -48,8 +48,9 @@ bool DeleteRegistryValue(HKEY key, const std::string& name);
 // 1023 characters).
 std::vector<std::string> EnumerateRegistrySubkeys(HKEY key);
 
-// Deletes one key that has no subkeys.
-bool DeleteRegistryKey(HKEY root, const std::string& path);
+// Deletes one key that has no subkeys, in the registry view `view`
+// (KEY_WOW64_32KEY or KEY_WOW64_64KEY; 0 for the program's own view).
+bool DeleteRegistryKey(HKEY root, const std::string& path, REGSAM view = 0);
 
 // Arms a one-shot notification of changes to the key's own values (not its
 // subkeys), signalling the event asynchronously.

@@ -51,4 +51,20 @@ bool IsWindowsNT() {
     return versionIsNT;
 }
 
+bool IsWindows64() {
+#if defined(_WIN64)
+    return true;
+#else
+    // Looked up, not imported: systems before WOW64 do not have it, and a
+    // program importing it would not start there.
+    using IsWow64ProcessFunction = BOOL(WINAPI*)(HANDLE, PBOOL);
+    HMODULE kernel = GetModuleHandleA("kernel32.dll");
+    if (kernel == nullptr) return false;
+    auto isWow64Process =
+        reinterpret_cast<IsWow64ProcessFunction>(reinterpret_cast<void*>(GetProcAddress(kernel, "IsWow64Process")));
+    BOOL wow64 = FALSE;
+    return isWow64Process != nullptr && isWow64Process(GetCurrentProcess(), &wow64) && wow64;
+#endif
+}
+
 int WindowsVersionQueries() { return versionQueries; }

@@ -10,5 +10,10 @@ bool GetSpecialFolderPath(std::string& path, int folder);
 // True on a system of the NT family. The system is asked once per process.
 bool IsWindowsNT();
 
+// True on 64-bit Windows, where HKEY_LOCAL_MACHINE's Run keys exist in two
+// registry views: always for a 64-bit build, and for a 32-bit build when it
+// runs under WOW64.
+bool IsWindows64();
+
 // How often IsWindowsNT has asked the system (for its tests).
 int WindowsVersionQueries();

@@ -3,10 +3,11 @@
 #include "platform/registry.h"
 
 RegistryStartupList::RegistryStartupList(int index, HKEY liveRootKey, std::string live, HKEY disabledRootKey,
-                                         std::string disabled)
+                                         std::string disabled, REGSAM view)
     : StartupList(index),
       liveRoot(liveRootKey),
       disabledRoot(disabledRootKey),
+      liveView(view),
       livePath(std::move(live)),
       disabledPath(std::move(disabled)) {
     // Calls this class's own Reload: the list is filled as soon as it exists.
@@ -16,13 +17,13 @@ RegistryStartupList::RegistryStartupList(int index, HKEY liveRootKey, std::strin
 RegistryStartupList::~RegistryStartupList() = default;
 
 RegKey RegistryStartupList::OpenPlaceKey(unsigned char enabled) const {
-    return enabled != 0 ? CreateRegistryKey(liveRoot, livePath, kRegistryCreate)
+    return enabled != 0 ? CreateRegistryKey(liveRoot, livePath, kRegistryCreate | liveView)
                         : CreateRegistryKey(disabledRoot, disabledPath, kRegistryCreate);
 }
 
 bool RegistryStartupList::Reload() {
     items.clear();
-    ReadValues(liveRoot, livePath, 1);
+    ReadValues(liveRoot, livePath, 1, liveView);
     ReadValues(disabledRoot, disabledPath, 0);
     return true;
 }
@@ -39,13 +40,13 @@ bool RegistryStartupList::Remove(const StartupItem& item) {
 }
 
 bool RegistryStartupList::Store() {
-    DeleteRegistryKey(liveRoot, livePath);
+    DeleteRegistryKey(liveRoot, livePath, liveView);
     DeleteRegistryKey(disabledRoot, disabledPath);
     // WriteValues never creates a key, so both are made again first. Both
     // writes always run: a failed live write must not cost the disabled items.
     OpenPlaceKey(1);
     OpenPlaceKey(0);
-    const bool liveWritten = WriteValues(liveRoot, livePath, kSelectEnabled);
+    const bool liveWritten = WriteValues(liveRoot, livePath, kSelectEnabled, liveView);
     const bool disabledWritten = WriteValues(disabledRoot, disabledPath, kSelectDisabled);
     return liveWritten && disabledWritten;
 }

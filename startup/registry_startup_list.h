@@ -12,8 +12,11 @@
 // Serves the Run-type keys and the stored copy of a location alike.
 class RegistryStartupList : public StartupList {
 public:
+    // `liveView` is the registry view every access to the live key uses:
+    // KEY_WOW64_32KEY or KEY_WOW64_64KEY, or 0 for none (HKEY_CURRENT_USER
+    // keys, and systems that have only one view, which refuse the bits).
     RegistryStartupList(int locationIndex, HKEY liveRoot, std::string livePath, HKEY disabledRoot,
-                        std::string disabledPath);
+                        std::string disabledPath, REGSAM liveView = 0);
     ~RegistryStartupList() override;
 
     bool Reload() override;
@@ -31,6 +34,7 @@ private:
 
     HKEY liveRoot;
     HKEY disabledRoot;
+    REGSAM liveView;
     RegKey watchKey;
     std::string livePath;
     std::string disabledPath;

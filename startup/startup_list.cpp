@@ -43,14 +43,22 @@ bool StartupList::Enable(StartupItem& item) {
 }
 
 void StartupList::RemoveAll() {
+    RemoveEach([](const StartupItem&) { return true; });
+}
+
+void StartupList::RemoveAllBut(const StartupList& kept) {
+    std::set<std::pair<bool, std::wstring>> keep;
+    for (const StartupItem& item : kept.items) keep.insert({item.enabled != 0, NameKey(item.name)});
+    RemoveEach([&keep](const StartupItem& item) { return keep.count({item.enabled != 0, NameKey(item.name)}) == 0; });
+}
+
+void StartupList::RemoveEach(const std::function<bool(const StartupItem&)>& doomed) {
     // Entries storage would not give up: the reload brings them back, so they
     // are stepped over instead of being tried forever.
     std::set<std::pair<unsigned char, std::string>> refused;
-    auto isRefused = [&refused](const StartupItem& item) {
-        return refused.count({item.enabled, item.name}) != 0;
-    };
+    auto isNext = [&](const StartupItem& item) { return refused.count({item.enabled, item.name}) == 0 && doomed(item); };
     for (;;) {
-        auto next = std::find_if_not(items.begin(), items.end(), isRefused);
+        auto next = std::find_if(items.begin(), items.end(), isNext);
         if (next == items.end()) return;
         const StartupItem item = *next;
         Remove(item);
@@ -65,8 +73,8 @@ void StartupList::AddAll(const StartupList& other) {
     for (const StartupItem& item : other.items) Add(item);
 }
 
-bool StartupList::ReadValues(HKEY root, const std::string& path, unsigned char enabled) {
-    RegKey key = OpenRegistryKey(root, path, kRegistryRead);
+bool StartupList::ReadValues(HKEY root, const std::string& path, unsigned char enabled, REGSAM view) {
+    RegKey key = OpenRegistryKey(root, path, kRegistryRead | view);
     if (!key) return false;
     size_t appended = ForEachRegistryValue(key.get(), [&](std::string_view name, std::string_view text) {
         items.emplace_back(std::string(name), std::string(text), enabled);
@@ -74,10 +82,10 @@ bool StartupList::ReadValues(HKEY root, const std::string& path, unsigned char e
     return appended > 0;
 }
 
-bool StartupList::WriteValues(HKEY root, const std::string& path, int selector) {
+bool StartupList::WriteValues(HKEY root, const std::string& path, int selector, REGSAM view) {
     const bool anyChosen =
         std::any_of(items.begin(), items.end(), [selector](const StartupItem& item) { return Selects(selector, item); });
-    RegKey key = OpenRegistryKey(root, path, kRegistryWrite);
+    RegKey key = OpenRegistryKey(root, path, kRegistryWrite | view);
     if (!key) return !anyChosen;
     bool allWritten = true;
     for (const StartupItem& item : items) {

@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -42,14 +43,18 @@ public:
     // Empties both places. An entry that storage refuses to remove is left
     // where it is and the rest are still removed.
     void RemoveAll();
+    // Removes, by the same rule, every item whose name and place `kept` does
+    // not hold (names compared as storage compares them).
+    void RemoveAllBut(const StartupList& kept);
     // Adds every item of `other`, in its order.
     void AddAll(const StartupList& other);
     // Appends one item per value of root\path, all with `enabled`; true when
-    // at least one was appended.
-    bool ReadValues(HKEY root, const std::string& path, unsigned char enabled);
+    // at least one was appended. `view` is the key's registry view bit
+    // (KEY_WOW64_32KEY, KEY_WOW64_64KEY, or 0 for none).
+    bool ReadValues(HKEY root, const std::string& path, unsigned char enabled, REGSAM view = 0);
     // Writes the items `selector` chooses as REG_SZ values into the existing
     // key root\path; true when every chosen write succeeded.
-    bool WriteValues(HKEY root, const std::string& path, int selector);
+    bool WriteValues(HKEY root, const std::string& path, int selector, REGSAM view = 0);
 
     const std::vector<StartupItem>& Items() const { return items; }
     int LocationIndex() const { return locationIndex; }
@@ -65,4 +70,6 @@ protected:
 
 private:
     bool Move(StartupItem& item, unsigned char to);
+    // Removes, one at a time through Remove, the items `doomed` picks.
+    void RemoveEach(const std::function<bool(const StartupItem&)>& doomed);
 };

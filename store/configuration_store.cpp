@@ -17,17 +17,25 @@ namespace {
 constexpr UINT kMonitorLoadStarts = WM_USER + 314;  // 1338
 constexpr UINT kMonitorLoadEnded = WM_USER + 315;   // 1339
 
+LoadFillObserver loadFillObserver = nullptr;
+
 std::string ConfigurationKeyPath(const std::string& name) { return std::string(kConfigurationsKey) + "\\" + name; }
+
+// The three keys of one location inside a configuration.
+struct StoredPaths {
+    StoredPaths(const std::string& name, int locationIndex) {
+        BuildConfigurationPaths(name, locationIndex, locationKey, enabled, disabled);
+    }
+    std::string locationKey;
+    std::string enabled;
+    std::string disabled;
+};
 
 // The stored copy of one location: a registry list over its Enabled and
 // Disabled keys inside the configuration.
-std::unique_ptr<StartupList> OpenStoredLocation(const std::string& name, int locationIndex) {
-    std::string locationKey;
-    std::string enabledPath;
-    std::string disabledPath;
-    BuildConfigurationPaths(name, locationIndex, locationKey, enabledPath, disabledPath);
-    return std::make_unique<RegistryStartupList>(0, HKEY_CURRENT_USER, std::move(enabledPath), HKEY_CURRENT_USER,
-                                                 std::move(disabledPath));
+std::unique_ptr<StartupList> OpenStoredLocation(const StoredPaths& paths) {
+    return std::make_unique<RegistryStartupList>(0, HKEY_CURRENT_USER, paths.enabled, HKEY_CURRENT_USER,
+                                                 paths.disabled);
 }
 
 // True when every item of `source` is now in `target`: in the same place,
@@ -48,11 +56,26 @@ bool Arrived(const StartupList& source, const StartupList& target, bool compareC
     return true;
 }
 
-// Copies one location onto another; true when everything arrived.
-bool CopyLocation(const StartupList& source, StartupList& target, bool compareCommands) {
-    target.RemoveAll();
-    target.AddAll(source);
-    return Arrived(source, target, compareCommands);
+// Copies a live location into its empty stored copy; true when everything
+// arrived.
+bool SaveLocation(const StartupList& live, StartupList& stored) {
+    stored.RemoveAll();
+    stored.AddAll(live);
+    return Arrived(live, stored, true);
+}
+
+// Copies a stored location onto its live one. The stored items are written
+// first and only then is what the configuration does not hold removed, so a
+// load that is ended midway has lost no entry. False when the load was told
+// to stop, or when not everything arrived.
+bool LoadLocation(const StartupList& stored, StartupList& live, int locationIndex, bool& stopped) {
+    live.AddAll(stored);
+    stopped = loadFillObserver != nullptr && !loadFillObserver(locationIndex);
+    if (stopped) return false;
+    live.RemoveAllBut(stored);
+    // A shortcut's target reads back differently from the text set (the
+    // shell resolves it), so folder locations are checked by name only.
+    return Arrived(stored, live, !IsFolderLocation(locationIndex));
 }
 
 }  // namespace
@@ -74,16 +97,25 @@ bool StartupLocationSet::ConfigurationExists(const std::string& name) const {
     return static_cast<bool>(OpenRegistryKey(HKEY_CURRENT_USER, ConfigurationKeyPath(name) + "\\", kRegistryRead));
 }
 
+void SetLoadFillObserver(LoadFillObserver observer) { loadFillObserver = observer; }
+
 bool StartupLocationSet::SaveConfiguration(const std::string& name) {
     if (!IsConfigurationName(name)) return false;
     if (ConfigurationExists(name)) DeleteConfiguration(name);
-    bool complete = true;
+    // The key is made even when every location is empty: loading that
+    // configuration empties them all, a clean start.
+    bool complete = static_cast<bool>(CreateRegistryKey(HKEY_CURRENT_USER, ConfigurationKeyPath(name), kRegistryCreate));
     for (int index = 0; index < kLocationCount; ++index) {
         StartupList* live = slots[static_cast<size_t>(index)].get();
         if (live == nullptr) continue;
-        std::unique_ptr<StartupList> stored = OpenStoredLocation(name, index);
+        const StoredPaths paths(name, index);
+        // Its key tells a later load that this location was saved, empty or not.
+        if (IsWow64Location(index) && !CreateRegistryKey(HKEY_CURRENT_USER, paths.locationKey, kRegistryCreate)) {
+            complete = false;
+        }
+        std::unique_ptr<StartupList> stored = OpenStoredLocation(paths);
         live->Reload();
-        if (!CopyLocation(*live, *stored, true)) complete = false;
+        if (!SaveLocation(*live, *stored)) complete = false;
     }
     return complete;
 }
@@ -96,12 +128,16 @@ bool StartupLocationSet::LoadConfiguration(const std::string& name) {
     for (int index = 0; index < kLocationCount; ++index) {
         StartupList* live = slots[static_cast<size_t>(index)].get();
         if (live == nullptr) continue;
-        std::unique_ptr<StartupList> stored = OpenStoredLocation(name, index);
+        const StoredPaths paths(name, index);
+        // Configurations saved where these locations did not exist say
+        // nothing about them, which must not read as "empty".
+        if (IsWow64Location(index) && !OpenRegistryKey(HKEY_CURRENT_USER, paths.locationKey, kRegistryRead)) continue;
+        std::unique_ptr<StartupList> stored = OpenStoredLocation(paths);
         // Entries other programs added since the list was read are replaced too.
         live->Reload();
-        // A shortcut's target reads back differently from the text set (the
-        // shell resolves it), so folder locations are checked by name only.
-        if (!CopyLocation(*stored, *live, !IsFolderLocation(index))) complete = false;
+        bool stopped = false;
+        if (!LoadLocation(*stored, *live, index, stopped)) complete = false;
+        if (stopped) return false;
     }
     if (monitor != nullptr) SendMessageA(monitor, kMonitorLoadEnded, 0, 0);
     return complete;
@@ -110,14 +146,11 @@ bool StartupLocationSet::LoadConfiguration(const std::string& name) {
 bool StartupLocationSet::DeleteConfiguration(const std::string& name) {
     if (!IsConfigurationName(name)) return false;
     for (int index = 0; index < kLocationCount; ++index) {
-        std::string locationKey;
-        std::string enabledPath;
-        std::string disabledPath;
-        BuildConfigurationPaths(name, index, locationKey, enabledPath, disabledPath);
+        const StoredPaths paths(name, index);
         // One deletion removes one key, so the deepest go first.
-        DeleteRegistryKey(HKEY_CURRENT_USER, enabledPath);
-        DeleteRegistryKey(HKEY_CURRENT_USER, disabledPath);
-        DeleteRegistryKey(HKEY_CURRENT_USER, locationKey);
+        DeleteRegistryKey(HKEY_CURRENT_USER, paths.enabled);
+        DeleteRegistryKey(HKEY_CURRENT_USER, paths.disabled);
+        DeleteRegistryKey(HKEY_CURRENT_USER, paths.locationKey);
     }
     DeleteRegistryKey(HKEY_CURRENT_USER, ConfigurationKeyPath(name));
     return true;

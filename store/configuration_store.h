@@ -12,3 +12,10 @@ extern const char kConfigurationsKey[];
 
 // A name the store accepts: one key name of its own below the program's key.
 bool IsConfigurationName(const std::string& name);
+
+// For tests: called during a load once a location holds the stored items
+// beside its old ones, before the old ones are removed. Returning false ends
+// the load there, as if the program had been stopped. The program never
+// sets it.
+using LoadFillObserver = bool (*)(int locationIndex);
+void SetLoadFillObserver(LoadFillObserver observer);

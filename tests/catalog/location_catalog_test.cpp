@@ -8,10 +8,13 @@
 
 #include <shlobj.h>
 
+// The test prefix is 64-bit Windows of the NT family.
 TEST_CASE(TheCatalogHoldsTheLocationsOfAnNtSystem) {
     fixture::OleSession ole;
     fixture::ClearLiveLocations();
     fixture::SetString(HKEY_LOCAL_MACHINE, fixture::kHklmRun, "Machine", "m.exe");
+    fixture::SetString(HKEY_LOCAL_MACHINE, fixture::kHklmRun32, "Machine 32", "m32.exe");
+    fixture::SetString(HKEY_LOCAL_MACHINE, fixture::kHklmRunOnce32, "Once 32", "o32.exe");
     fixture::SetString(HKEY_CURRENT_USER, fixture::DisabledKey("HKCU-Run"), "Parked", "p.exe");
     fixture::MakeShortcut(fixture::StartupFolder(CSIDL_COMMON_STARTUP) + "Shared.lnk", "C:\\windows\\notepad.exe");
     StartupLocationSet set;
@@ -21,7 +24,7 @@ TEST_CASE(TheCatalogHoldsTheLocationsOfAnNtSystem) {
         CHECK(dynamic_cast<ShortcutFolderStartupList*>(set.Slot(index)) != nullptr);
         CHECK_EQ(set.Slot(index)->LocationIndex(), index);
     }
-    for (int index : {2, 3, 5}) {
+    for (int index : {2, 3, 5, 6, 7}) {
         REQUIRE(set.Slot(index) != nullptr);
         CHECK(dynamic_cast<RegistryStartupList*>(set.Slot(index)) != nullptr);
         CHECK_EQ(set.Slot(index)->LocationIndex(), index);
@@ -37,6 +40,11 @@ TEST_CASE(TheCatalogHoldsTheLocationsOfAnNtSystem) {
     CHECK_EQ(set.Slot(3)->Items()[0].enabled, static_cast<unsigned char>(0));
     CHECK(set.Slot(0)->Items().empty());
     CHECK(set.Slot(5)->Items().empty());
+    // Each build sees each registry view under the same location.
+    REQUIRE(set.Slot(6)->Items().size() == 1);
+    CHECK_EQ(set.Slot(6)->Items()[0].name, "Machine 32");
+    REQUIRE(set.Slot(7)->Items().size() == 1);
+    CHECK_EQ(set.Slot(7)->Items()[0].name, "Once 32");
     set.ClearSlots();
     for (int index = 0; index < kLocationCount; ++index) CHECK(set.Slot(index) == nullptr);
 }

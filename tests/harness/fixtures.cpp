@@ -4,6 +4,16 @@
 
 namespace fixture {
 
+namespace {
+
+// The test prefix is 64-bit Windows. The fixtures always see its 64-bit
+// registry view, whichever build they run in, and reach the 32-bit view of
+// HKEY_LOCAL_MACHINE through Wow6432Node, so that a path names the same key
+// for both builds. HKEY_CURRENT_USER has one view.
+constexpr REGSAM kView = KEY_WOW64_64KEY;
+
+}  // namespace
+
 ScratchKey::ScratchKey(HKEY root, std::string path) : root_(root), path_(std::move(path)) {
     DeleteTree(root_, path_);
 }
@@ -17,27 +27,37 @@ std::string UniqueTestPath(const std::string& label) {
 }
 
 void DeleteTree(HKEY root, const std::string& path) {
-    RegDeleteTreeA(root, path.c_str());
-    RegDeleteKeyA(root, path.c_str());
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_ALL_ACCESS | kView, &key) != ERROR_SUCCESS) return;
+    RegDeleteTreeA(key, nullptr);
+    RegCloseKey(key);
+    RegDeleteKeyExA(root, path.c_str(), kView, 0);
+}
+
+void DeleteValue(HKEY root, const std::string& path, const std::string& name) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_ALL_ACCESS | kView, &key) != ERROR_SUCCESS) return;
+    RegDeleteValueA(key, name.c_str());
+    RegCloseKey(key);
 }
 
 bool KeyExists(HKEY root, const std::string& path) {
     HKEY key = nullptr;
-    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ | kView, &key) != ERROR_SUCCESS) return false;
     RegCloseKey(key);
     return true;
 }
 
 void CreateKey(HKEY root, const std::string& path) {
     HKEY key = nullptr;
-    if (RegCreateKeyExA(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) == ERROR_SUCCESS) {
+    if (RegCreateKeyExA(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS | kView, nullptr, &key, nullptr) == ERROR_SUCCESS) {
         RegCloseKey(key);
     }
 }
 
 void CreateVolatileKey(HKEY root, const std::string& path) {
     HKEY key = nullptr;
-    if (RegCreateKeyExA(root, path.c_str(), 0, nullptr, REG_OPTION_VOLATILE, KEY_ALL_ACCESS, nullptr, &key,
+    if (RegCreateKeyExA(root, path.c_str(), 0, nullptr, REG_OPTION_VOLATILE, KEY_ALL_ACCESS | kView, nullptr, &key,
                         nullptr) == ERROR_SUCCESS) {
         RegCloseKey(key);
     }
@@ -45,8 +65,8 @@ void CreateVolatileKey(HKEY root, const std::string& path) {
 
 void SetRaw(HKEY root, const std::string& path, const std::string& name, DWORD type, const void* data, DWORD size) {
     HKEY key = nullptr;
-    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS &&
-        RegCreateKeyExA(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) != ERROR_SUCCESS) {
+    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_ALL_ACCESS | kView, &key) != ERROR_SUCCESS &&
+        RegCreateKeyExA(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS | kView, nullptr, &key, nullptr) != ERROR_SUCCESS) {
         return;
     }
     RegSetValueExA(key, name.c_str(), 0, type, static_cast<const BYTE*>(data), size);
@@ -59,7 +79,7 @@ void SetString(HKEY root, const std::string& path, const std::string& name, cons
 
 void SetWideName(HKEY root, const std::string& path, const std::wstring& name, const std::wstring& text) {
     HKEY key = nullptr;
-    if (RegCreateKeyExA(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) != ERROR_SUCCESS) {
+    if (RegCreateKeyExA(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS | kView, nullptr, &key, nullptr) != ERROR_SUCCESS) {
         return;
     }
     RegSetValueExW(key, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
@@ -69,7 +89,7 @@ void SetWideName(HKEY root, const std::string& path, const std::wstring& name, c
 
 bool ValueExists(HKEY root, const std::string& path, const std::string& name) {
     HKEY key = nullptr;
-    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ | kView, &key) != ERROR_SUCCESS) return false;
     const bool found = RegQueryValueExA(key, name.c_str(), nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
     RegCloseKey(key);
     return found;
@@ -78,7 +98,7 @@ bool ValueExists(HKEY root, const std::string& path, const std::string& name) {
 std::string ReadValue(HKEY root, const std::string& path, const std::string& name, DWORD* type) {
     if (type != nullptr) *type = REG_NONE;
     HKEY key = nullptr;
-    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return std::string();
+    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ | kView, &key) != ERROR_SUCCESS) return std::string();
     DWORD size = 0;
     DWORD valueType = REG_NONE;
     std::string text;
@@ -98,7 +118,7 @@ std::string ReadValue(HKEY root, const std::string& path, const std::string& nam
 std::vector<std::wstring> ValueNamesW(HKEY root, const std::string& path) {
     std::vector<std::wstring> names;
     HKEY key = nullptr;
-    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return names;
+    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ | kView, &key) != ERROR_SUCCESS) return names;
     for (DWORD index = 0;; ++index) {
         wchar_t name[16384];
         DWORD size = 16384;
@@ -112,7 +132,7 @@ std::vector<std::wstring> ValueNamesW(HKEY root, const std::string& path) {
 std::vector<std::string> SubkeyNames(HKEY root, const std::string& path) {
     std::vector<std::string> names;
     HKEY key = nullptr;
-    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return names;
+    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ | kView, &key) != ERROR_SUCCESS) return names;
     for (DWORD index = 0;; ++index) {
         char name[1024];
         DWORD size = sizeof(name);
@@ -126,7 +146,7 @@ std::vector<std::string> SubkeyNames(HKEY root, const std::string& path) {
 std::vector<std::string> Snapshot(HKEY root, const std::string& path) {
     std::vector<std::string> entries;
     HKEY key = nullptr;
-    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return entries;
+    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ | kView, &key) != ERROR_SUCCESS) return entries;
     for (DWORD index = 0;; ++index) {
         char name[16384];
         DWORD nameSize = sizeof(name);

@@ -29,7 +29,10 @@ private:
 // A unique path below HKCU\Software\VeltraneTests for one test.
 std::string UniqueTestPath(const std::string& label);
 
+// The fixtures open HKEY_LOCAL_MACHINE in its 64-bit view in either build;
+// the 32-bit view is below "Software\Wow6432Node".
 void DeleteTree(HKEY root, const std::string& path);
+void DeleteValue(HKEY root, const std::string& path, const std::string& name);
 bool KeyExists(HKEY root, const std::string& path);
 void CreateKey(HKEY root, const std::string& path);
 void CreateVolatileKey(HKEY root, const std::string& path);

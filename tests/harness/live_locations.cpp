@@ -11,17 +11,25 @@ namespace fixture {
 const char kHkcuRun[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 const char kHklmRun[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 const char kHklmRunOnce[] = "Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
+const char kHklmRun32[] = "Software\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Run";
+const char kHklmRunOnce32[] = "Software\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
+// RunServices belongs to systems without registry views, so the program opens
+// it in its own view, which for the 32-bit build is the 32-bit one.
+#if defined(_WIN64)
 const char kHklmRunServices[] = "Software\\Microsoft\\Windows\\CurrentVersion\\RunServices";
+#else
+const char kHklmRunServices[] = "Software\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\RunServices";
+#endif
 const char kConfigurations[] = "Software\\Ostrel\\Veltrane";
 
 namespace {
 
-const char* const kLocationKeyNames[] = {"UserStartup", "CommonStartup", "HKLM-Run", "HKCU-Run", "Services",
-                                         "RunOnce"};
+const char* const kLocationKeyNames[] = {"UserStartup", "CommonStartup", "HKLM-Run",  "HKCU-Run",
+                                         "Services",    "RunOnce",       "HKLM-Run32", "RunOnce32"};
 
 void ClearValues(HKEY root, const std::string& path) {
     HKEY key = nullptr;
-    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS) return;
+    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_ALL_ACCESS | KEY_WOW64_64KEY, &key) != ERROR_SUCCESS) return;
     for (const std::wstring& name : ValueNamesW(root, path)) RegDeleteValueW(key, name.c_str());
     RegCloseKey(key);
 }
@@ -78,6 +86,8 @@ void ClearLiveLocations() {
     ClearValues(HKEY_CURRENT_USER, kHkcuRun);
     ClearValues(HKEY_LOCAL_MACHINE, kHklmRun);
     ClearValues(HKEY_LOCAL_MACHINE, kHklmRunOnce);
+    ClearValues(HKEY_LOCAL_MACHINE, kHklmRun32);
+    ClearValues(HKEY_LOCAL_MACHINE, kHklmRunOnce32);
     ClearShortcuts(StartupFolder(CSIDL_STARTUP));
     ClearShortcuts(StartupFolder(CSIDL_COMMON_STARTUP));
     for (const char* name : kLocationKeyNames) DeleteTree(HKEY_CURRENT_USER, DisabledKey(name));
@@ -93,6 +103,8 @@ std::vector<std::string> LiveState() {
     AppendState(state, "HKCU-Run", Snapshot(HKEY_CURRENT_USER, kHkcuRun));
     AppendState(state, "Services", Snapshot(HKEY_LOCAL_MACHINE, kHklmRunServices));
     AppendState(state, "RunOnce", Snapshot(HKEY_LOCAL_MACHINE, kHklmRunOnce));
+    AppendState(state, "HKLM-Run32", Snapshot(HKEY_LOCAL_MACHINE, kHklmRun32));
+    AppendState(state, "RunOnce32", Snapshot(HKEY_LOCAL_MACHINE, kHklmRunOnce32));
     for (const char* name : kLocationKeyNames) {
         AppendState(state, std::string("disabled ") + name, Snapshot(HKEY_CURRENT_USER, DisabledKey(name)));
     }

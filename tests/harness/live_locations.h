@@ -14,7 +14,9 @@ namespace fixture {
 extern const char kHkcuRun[];       // below HKEY_CURRENT_USER
 extern const char kHklmRun[];       // below HKEY_LOCAL_MACHINE
 extern const char kHklmRunOnce[];   // below HKEY_LOCAL_MACHINE
-extern const char kHklmRunServices[];
+extern const char kHklmRunServices[];  // in the view the program opens it in
+extern const char kHklmRun32[];       // the 32-bit views of HKLM Run and RunOnce
+extern const char kHklmRunOnce32[];
 extern const char kConfigurations[];  // below HKEY_CURRENT_USER
 
 // HKEY_CURRENT_USER path of a location's disabled key ("HKCU-Run", ...).

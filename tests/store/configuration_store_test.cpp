@@ -1,4 +1,5 @@
 #include "catalog/startup_location_set.h"
+#include "store/configuration_store.h"
 #include "harness/check.h"
 #include "harness/fixtures.h"
 #include "harness/live_locations.h"
@@ -53,6 +54,27 @@ void FillEveryLocation(const std::string& tag) {
     fixture::SetString(HKEY_CURRENT_USER, fixture::DisabledKey("HKCU-Run"), "User off " + tag, "uo.exe");
     fixture::SetString(HKEY_LOCAL_MACHINE, fixture::kHklmRunOnce, "Once " + tag, "once.exe");
     fixture::SetString(HKEY_CURRENT_USER, fixture::DisabledKey("RunOnce"), "Once off " + tag, "oo.exe");
+    fixture::SetString(HKEY_LOCAL_MACHINE, fixture::kHklmRun32, "Machine 32 " + tag, "m32.exe");
+    fixture::SetString(HKEY_CURRENT_USER, fixture::DisabledKey("HKLM-Run32"), "Machine 32 off " + tag, "m32o.exe");
+    fixture::SetString(HKEY_LOCAL_MACHINE, fixture::kHklmRunOnce32, "Once 32 " + tag, "o32.exe");
+    fixture::SetString(HKEY_CURRENT_USER, fixture::DisabledKey("RunOnce32"), "Once 32 off " + tag, "o32o.exe");
+}
+
+// The lines of a live state that belong to these locations.
+std::vector<std::string> LinesOf(const std::vector<std::string>& state, const std::vector<std::string>& locations) {
+    std::vector<std::string> lines;
+    for (const std::string& line : state) {
+        for (const std::string& location : locations) {
+            if (line.rfind(location + ": ", 0) == 0) lines.push_back(line);
+        }
+    }
+    std::sort(lines.begin(), lines.end());
+    return lines;
+}
+
+std::vector<std::string> Sorted(std::vector<std::string> lines) {
+    std::sort(lines.begin(), lines.end());
+    return lines;
 }
 
 }  // namespace
@@ -67,7 +89,10 @@ TEST_CASE(SaveWritesOneLocationKeyPerLocationWithItems) {
 
     CHECK(catalog.set.SaveConfiguration("Work"));
     CHECK(catalog.set.ConfigurationExists("Work"));
-    CHECK_EQ(Keys(Stored("Work")), (std::vector<std::string>{"HKCU-Run", "HKLM-Run", "UserStartup"}));
+    // The 32-bit locations are stored even when empty.
+    CHECK_EQ(Keys(Stored("Work")),
+             (std::vector<std::string>{"HKCU-Run", "HKLM-Run", "HKLM-Run32", "RunOnce32", "UserStartup"}));
+    CHECK(Keys(Stored("Work", "HKLM-Run32")).empty());
     CHECK_EQ(Keys(Stored("Work", "HKCU-Run")), std::vector<std::string>{"Enabled"});
     CHECK_EQ(Keys(Stored("Work", "HKLM-Run")), std::vector<std::string>{"Disabled"});
     CHECK_EQ(fixture::Snapshot(HKEY_CURRENT_USER, Stored("Work", "HKCU-Run\\Enabled")),
@@ -83,11 +108,14 @@ TEST_CASE(SaveWritesOneLocationKeyPerLocationWithItems) {
     CHECK(fixture::ValueExists(HKEY_CURRENT_USER, fixture::kHkcuRun, "Tool"));
 }
 
-TEST_CASE(SavingNothingLeavesNoConfiguration) {
+TEST_CASE(AnEmptyConfigurationIsStoredAndLoadingItEmptiesEveryLocation) {
     Catalog catalog;
-    CHECK(catalog.set.SaveConfiguration("Empty"));
-    CHECK(!catalog.set.ConfigurationExists("Empty"));
-    CHECK(!fixture::KeyExists(HKEY_CURRENT_USER, Stored("Empty")));
+    CHECK(catalog.set.SaveConfiguration("Clean start"));
+    CHECK(catalog.set.ConfigurationExists("Clean start"));
+    CHECK_EQ(Keys(Stored("Clean start")), (std::vector<std::string>{"HKLM-Run32", "RunOnce32"}));
+    FillEveryLocation("present");
+    CHECK(catalog.set.LoadConfiguration("Clean start"));
+    CHECK_EQ(LinesOf(fixture::LiveState(), {"Services"}), Sorted(fixture::LiveState()));
 }
 
 TEST_CASE(ResavingReplacesTheOldCopy) {
@@ -96,11 +124,11 @@ TEST_CASE(ResavingReplacesTheOldCopy) {
     fixture::SetString(HKEY_LOCAL_MACHINE, fixture::kHklmRun, "Gone", "gone.exe");
     REQUIRE(catalog.set.SaveConfiguration("Work"));
     fixture::SetString(HKEY_CURRENT_USER, fixture::kHkcuRun, "Tool", "new.exe");
-    RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, fixture::kHklmRun, "Gone");
+    fixture::DeleteValue(HKEY_LOCAL_MACHINE, fixture::kHklmRun, "Gone");
     // The name is the same name in any case.
     CHECK(catalog.set.SaveConfiguration("WORK"));
     CHECK_EQ(fixture::SubkeyNames(HKEY_CURRENT_USER, kConfigurations).size(), static_cast<size_t>(1));
-    CHECK_EQ(Keys(Stored("work")), std::vector<std::string>{"HKCU-Run"});
+    CHECK_EQ(Keys(Stored("work")), (std::vector<std::string>{"HKCU-Run", "HKLM-Run32", "RunOnce32"}));
     CHECK_EQ(fixture::Snapshot(HKEY_CURRENT_USER, Stored("Work", "HKCU-Run\\Enabled")),
              std::vector<std::string>{"Tool=new.exe"});
 }
@@ -135,19 +163,39 @@ TEST_CASE(DisabledItemsComeBackIntoTheDisabledPlace) {
     CHECK(fixture::ShortcutsIn(userStartup).empty());
 }
 
-TEST_CASE(LoadEmptiesLocationsWithoutAStoredKey) {
+// A configuration saved before the 32-bit locations existed, or on 32-bit
+// Windows, says nothing about them: they are left as they are.
+TEST_CASE(LoadEmptiesLocationsWithoutAStoredKeyButThe32BitOnes) {
     Catalog catalog;
     fixture::SetString(HKEY_CURRENT_USER, Stored("Sparse", "HKCU-Run\\Enabled"), "Only", "only.exe");
     FillEveryLocation("present");
+    // Services is no location on this system.
+    const std::vector<std::string> untouched = LinesOf(
+        fixture::LiveState(), {"Services", "HKLM-Run32", "RunOnce32", "disabled HKLM-Run32", "disabled RunOnce32"});
+    REQUIRE(untouched.size() >= 4);
     CHECK(catalog.set.LoadConfiguration("Sparse"));
-    std::vector<std::string> expected = {"HKCU-Run: Only=only.exe"};
-    for (const std::string& line : fixture::LiveState()) {
-        if (line.rfind("Services:", 0) == 0) expected.push_back(line);  // not a location on this system
-    }
-    std::vector<std::string> state = fixture::LiveState();
-    std::sort(state.begin(), state.end());
-    std::sort(expected.begin(), expected.end());
-    CHECK_EQ(state, expected);
+    std::vector<std::string> expected = untouched;
+    expected.push_back("HKCU-Run: Only=only.exe");
+    CHECK_EQ(Sorted(fixture::LiveState()), Sorted(expected));
+}
+
+TEST_CASE(EachRegistryViewIsSavedAndLoadedOnItsOwn) {
+    Catalog catalog;
+    fixture::SetString(HKEY_LOCAL_MACHINE, fixture::kHklmRun, "Native64", "n64.exe");
+    fixture::SetString(HKEY_LOCAL_MACHINE, fixture::kHklmRun32, "Wow32", "w32.exe");
+    fixture::SetString(HKEY_LOCAL_MACHINE, fixture::kHklmRunOnce32, "Once32", "o32.exe");
+    REQUIRE(catalog.set.SaveConfiguration("Mixed"));
+    CHECK_EQ(fixture::Snapshot(HKEY_CURRENT_USER, Stored("Mixed", "HKLM-Run\\Enabled")),
+             std::vector<std::string>{"Native64=n64.exe"});
+    CHECK_EQ(fixture::Snapshot(HKEY_CURRENT_USER, Stored("Mixed", "HKLM-Run32\\Enabled")),
+             std::vector<std::string>{"Wow32=w32.exe"});
+    CHECK_EQ(fixture::Snapshot(HKEY_CURRENT_USER, Stored("Mixed", "RunOnce32\\Enabled")),
+             std::vector<std::string>{"Once32=o32.exe"});
+    const std::vector<std::string> saved = fixture::LiveState();
+    fixture::ClearLiveLocations();
+    fixture::SetString(HKEY_LOCAL_MACHINE, fixture::kHklmRun32, "Other32", "x.exe");
+    CHECK(catalog.set.LoadConfiguration("Mixed"));
+    CHECK_EQ(fixture::LiveState(), saved);
 }
 
 TEST_CASE(LoadReplacesEntriesAddedAfterTheListsWereRead) {
@@ -176,7 +224,7 @@ TEST_CASE(ServicesTakesNoPartOnTheNtFamilyButIsDeleted) {
     CHECK(!fixture::ValueExists(HKEY_LOCAL_MACHINE, fixture::kHklmRunServices, "Stored service"));
     CHECK(catalog.set.DeleteConfiguration("Nt"));
     CHECK(!fixture::KeyExists(HKEY_CURRENT_USER, Stored("Nt")));
-    RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, fixture::kHklmRunServices, "Service");
+    fixture::DeleteValue(HKEY_LOCAL_MACHINE, fixture::kHklmRunServices, "Service");
 }
 
 TEST_CASE(DeleteRemovesOneConfigurationAndIgnoresUnknownNames) {
@@ -204,7 +252,7 @@ TEST_CASE(NamesThatWouldLeaveTheirOwnKeyAreRefused) {
         CHECK(!catalog.set.DeleteConfiguration(name));
     }
     CHECK_EQ(Keys(kConfigurations), std::vector<std::string>{"Keep"});
-    CHECK_EQ(Keys(Stored("Keep")), std::vector<std::string>{"HKCU-Run"});
+    CHECK_EQ(Keys(Stored("Keep")), (std::vector<std::string>{"HKCU-Run", "HKLM-Run32", "RunOnce32"}));
     CHECK(fixture::ValueExists(HKEY_CURRENT_USER, fixture::kHkcuRun, "Tool"));
 }
 
@@ -293,4 +341,51 @@ TEST_CASE(TheMonitorHearsOfALoadBeforeAndAfterIt) {
     CHECK_EQ(blocks[1].second, stored);
     CHECK_EQ(fixture::LiveState(), stored);
     DeleteFileA(log.c_str());
+}
+
+TEST_CASE(ALoadStoppedBetweenFillAndPruneLosesNoEntry) {
+    Catalog catalog;
+    FillEveryLocation("saved");
+    const std::vector<std::string> saved = fixture::LiveState();
+    REQUIRE(catalog.set.SaveConfiguration("Target"));
+    fixture::ClearLiveLocations();
+    FillEveryLocation("old");
+    const std::vector<std::string> old = fixture::LiveState();
+
+    // Stopped once HKCU Run holds the stored entries beside its own.
+    SetLoadFillObserver([](int locationIndex) { return locationIndex != 3; });
+    CHECK(!catalog.set.LoadConfiguration("Target"));
+    SetLoadFillObserver(nullptr);
+    std::vector<std::string> expected = LinesOf(saved, {"UserStartup", "CommonStartup", "HKLM-Run", "HKCU-Run",
+                                                        "disabled UserStartup", "disabled CommonStartup",
+                                                        "disabled HKLM-Run", "disabled HKCU-Run"});
+    for (const std::string& line : LinesOf(old, {"HKCU-Run", "disabled HKCU-Run", "Services", "RunOnce",
+                                                 "disabled RunOnce", "HKLM-Run32", "disabled HKLM-Run32",
+                                                 "RunOnce32", "disabled RunOnce32"})) {
+        expected.push_back(line);
+    }
+    CHECK_EQ(Sorted(fixture::LiveState()), Sorted(expected));
+
+    // Running it again completes it.
+    CHECK(catalog.set.LoadConfiguration("Target"));
+    CHECK_EQ(fixture::LiveState(), saved);
+}
+
+TEST_CASE(ALoadEndsWithWhatEmptyingAndRefillingWouldLeave) {
+    Catalog catalog;
+    const std::string run = fixture::kHkcuRun;
+    const std::string parked = fixture::DisabledKey("HKCU-Run");
+    fixture::SetString(HKEY_CURRENT_USER, Stored("Final", "HKCU-Run\\Enabled"), "Both", "new.exe");
+    fixture::SetString(HKEY_CURRENT_USER, Stored("Final", "HKCU-Run\\Disabled"), "Both", "new-off.exe");
+    fixture::SetString(HKEY_CURRENT_USER, Stored("Final", "HKCU-Run\\Enabled"), "Switched on", "on.exe");
+    fixture::SetString(HKEY_CURRENT_USER, run, "Both", "old.exe");
+    fixture::SetString(HKEY_CURRENT_USER, parked, "Both", "old-off.exe");
+    fixture::SetString(HKEY_CURRENT_USER, parked, "Switched on", "parked.exe");
+    fixture::SetString(HKEY_CURRENT_USER, run, "Extra", "extra.exe");
+    // A name the 8-bit calls cannot delete: it stays, and the rest still goes.
+    fixture::SetWideName(HKEY_CURRENT_USER, run, L"\x4E2D\x6587", L"wide.exe");
+    CHECK(catalog.set.LoadConfiguration("Final"));
+    CHECK_EQ(fixture::Snapshot(HKEY_CURRENT_USER, run),
+             (std::vector<std::string>{"?\?=wide.exe", "Both=new.exe", "Switched on=on.exe"}));
+    CHECK_EQ(fixture::Snapshot(HKEY_CURRENT_USER, parked), std::vector<std::string>{"Both=new-off.exe"});
 }
