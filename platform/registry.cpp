@@ -23,6 +23,27 @@ bool SetRegistryString(HKEY key, const std::string& name, const std::string& tex
                           static_cast<DWORD>(text.size() + 1)) == ERROR_SUCCESS;
 }
 
+bool ReadRegistryBytes(HKEY key, const std::string& name, std::vector<BYTE>& bytes) {
+    DWORD size = 0;
+    if (RegQueryValueExA(key, name.c_str(), nullptr, nullptr, nullptr, &size) != ERROR_SUCCESS) return false;
+    // The value may grow between the two calls; a few more tries catch up.
+    for (int tries = 0; tries < 4; ++tries) {
+        bytes.resize(size);
+        const LONG result = RegQueryValueExA(key, name.c_str(), nullptr, nullptr, bytes.data(), &size);
+        if (result == ERROR_SUCCESS) {
+            bytes.resize(size);
+            return true;
+        }
+        if (result != ERROR_MORE_DATA) return false;
+    }
+    return false;
+}
+
+bool SetRegistryBytes(HKEY key, const std::string& name, const std::vector<BYTE>& bytes) {
+    return RegSetValueExA(key, name.c_str(), 0, REG_BINARY, bytes.data(), static_cast<DWORD>(bytes.size())) ==
+           ERROR_SUCCESS;
+}
+
 bool DeleteRegistryValue(HKEY key, const std::string& name) {
     return RegDeleteValueA(key, name.c_str()) == ERROR_SUCCESS;
 }

@@ -5,6 +5,7 @@
 #include "platform/registry.h"
 #include "platform/text.h"
 #include "startup/registry_startup_list.h"
+#include "store/approvals.h"
 
 #include <map>
 #include <memory>
@@ -116,6 +117,7 @@ bool StartupLocationSet::SaveConfiguration(const std::string& name) {
         std::unique_ptr<StartupList> stored = OpenStoredLocation(paths);
         live->Reload();
         if (!SaveLocation(*live, *stored)) complete = false;
+        if (!SaveApprovals(index, *live, paths.locationKey)) complete = false;
     }
     return complete;
 }
@@ -138,6 +140,7 @@ bool StartupLocationSet::LoadConfiguration(const std::string& name) {
         bool stopped = false;
         if (!LoadLocation(*stored, *live, index, stopped)) complete = false;
         if (stopped) return false;
+        if (!RestoreApprovals(index, *stored, paths.locationKey)) complete = false;
     }
     if (monitor != nullptr) SendMessageA(monitor, kMonitorLoadEnded, 0, 0);
     return complete;
@@ -150,6 +153,7 @@ bool StartupLocationSet::DeleteConfiguration(const std::string& name) {
         // One deletion removes one key, so the deepest go first.
         DeleteRegistryKey(HKEY_CURRENT_USER, paths.enabled);
         DeleteRegistryKey(HKEY_CURRENT_USER, paths.disabled);
+        DeleteRegistryKey(HKEY_CURRENT_USER, ApprovedKeyPath(paths.locationKey));
         DeleteRegistryKey(HKEY_CURRENT_USER, paths.locationKey);
     }
     DeleteRegistryKey(HKEY_CURRENT_USER, ConfigurationKeyPath(name));

@@ -21,6 +21,7 @@ const char kHklmRunServices[] = "Software\\Microsoft\\Windows\\CurrentVersion\\R
 const char kHklmRunServices[] = "Software\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\RunServices";
 #endif
 const char kConfigurations[] = "Software\\Ostrel\\Veltrane";
+const char kStartupApproved[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\StartupApproved";
 
 namespace {
 
@@ -91,6 +92,8 @@ void ClearLiveLocations() {
     ClearShortcuts(StartupFolder(CSIDL_STARTUP));
     ClearShortcuts(StartupFolder(CSIDL_COMMON_STARTUP));
     for (const char* name : kLocationKeyNames) DeleteTree(HKEY_CURRENT_USER, DisabledKey(name));
+    DeleteTree(HKEY_CURRENT_USER, kStartupApproved);
+    DeleteTree(HKEY_LOCAL_MACHINE, kStartupApproved);
 }
 
 void ClearConfigurations() { DeleteTree(HKEY_CURRENT_USER, kConfigurations); }

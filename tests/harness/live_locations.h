@@ -18,6 +18,8 @@ extern const char kHklmRunServices[];  // in the view the program opens it in
 extern const char kHklmRun32[];       // the 32-bit views of HKLM Run and RunOnce
 extern const char kHklmRunOnce32[];
 extern const char kConfigurations[];  // below HKEY_CURRENT_USER
+// Task Manager's switches, below both roots; "\\Run", "\\Run32", "\\StartupFolder".
+extern const char kStartupApproved[];
 
 // HKEY_CURRENT_USER path of a location's disabled key ("HKCU-Run", ...).
 std::string DisabledKey(const std::string& locationKeyName);
@@ -28,7 +30,7 @@ std::string StartupFolder(int csidl);
 // "name=target" for every *.lnk file of the folder, sorted.
 std::vector<std::string> ShortcutsIn(const std::string& folder);
 
-// Empties every live place and disabled place.
+// Empties every live place and disabled place, and removes every switch.
 void ClearLiveLocations();
 // Removes every stored configuration.
 void ClearConfigurations();

@@ -389,3 +389,73 @@ TEST_CASE(ALoadEndsWithWhatEmptyingAndRefillingWouldLeave) {
              (std::vector<std::string>{"?\?=wide.exe", "Both=new.exe", "Switched on=on.exe"}));
     CHECK_EQ(fixture::Snapshot(HKEY_CURRENT_USER, parked), std::vector<std::string>{"Both=new-off.exe"});
 }
+
+namespace {
+
+std::string Approved(const char* kind) { return std::string(fixture::kStartupApproved) + "\\" + kind; }
+
+void SetApproval(HKEY root, const char* kind, const std::string& name, const std::string& bytes) {
+    fixture::SetRaw(root, Approved(kind), name, REG_BINARY, bytes.data(), static_cast<DWORD>(bytes.size()));
+}
+
+std::string ApprovalBytes(HKEY root, const std::string& path, const std::string& name) {
+    DWORD type = REG_NONE;
+    const std::string bytes = fixture::ReadValue(root, path, name, &type);
+    return type == REG_BINARY ? bytes : "<" + std::to_string(type) + ">";
+}
+
+const std::string switchedOff("\x03\x00\x00\x00\x10\x20\x30\x40\x50\x60\x70\x80", 12);
+const std::string switchedOn("\x02\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x01", 12);
+
+}  // namespace
+
+TEST_CASE(TaskManagerSwitchesTravelWithAConfiguration) {
+    Catalog catalog;
+    fixture::SetString(HKEY_CURRENT_USER, fixture::kHkcuRun, "Tool", "tool.exe");
+    fixture::SetString(HKEY_CURRENT_USER, fixture::kHkcuRun, "Plain", "plain.exe");
+    fixture::MakeShortcut(userStartup + "Editor.lnk", "C:\\windows\\notepad.exe");
+    fixture::SetString(HKEY_LOCAL_MACHINE, fixture::kHklmRun, "Native", "n.exe");
+    fixture::SetString(HKEY_LOCAL_MACHINE, fixture::kHklmRun32, "Wow", "w.exe");
+    SetApproval(HKEY_CURRENT_USER, "Run", "Tool", switchedOff);
+    SetApproval(HKEY_CURRENT_USER, "StartupFolder", "Editor.lnk", switchedOff);
+    SetApproval(HKEY_LOCAL_MACHINE, "Run", "Native", switchedOff);
+    SetApproval(HKEY_LOCAL_MACHINE, "Run32", "Wow", switchedOn);
+    SetApproval(HKEY_CURRENT_USER, "Run", "Stranger", switchedOff);
+    REQUIRE(catalog.set.SaveConfiguration("Switches"));
+    CHECK_EQ(ApprovalBytes(HKEY_CURRENT_USER, Stored("Switches", "HKCU-Run\\Approved"), "Tool"), switchedOff);
+    CHECK_EQ(fixture::SubkeyNames(HKEY_CURRENT_USER, Stored("Switches", "HKCU-Run")).size(), static_cast<size_t>(2));
+    CHECK(!fixture::ValueExists(HKEY_CURRENT_USER, Stored("Switches", "HKCU-Run\\Approved"), "Plain"));
+    CHECK_EQ(ApprovalBytes(HKEY_CURRENT_USER, Stored("Switches", "UserStartup\\Approved"), "Editor"), switchedOff);
+    CHECK_EQ(ApprovalBytes(HKEY_CURRENT_USER, Stored("Switches", "HKLM-Run\\Approved"), "Native"), switchedOff);
+    CHECK_EQ(ApprovalBytes(HKEY_CURRENT_USER, Stored("Switches", "HKLM-Run32\\Approved"), "Wow"), switchedOn);
+
+    // Switched since: on, off, gone, and a stranger's switch changed.
+    SetApproval(HKEY_CURRENT_USER, "Run", "Tool", switchedOn);
+    SetApproval(HKEY_CURRENT_USER, "Run", "Plain", switchedOff);
+    SetApproval(HKEY_CURRENT_USER, "StartupFolder", "Editor.lnk", switchedOn);
+    fixture::DeleteTree(HKEY_LOCAL_MACHINE, Approved("Run"));
+    SetApproval(HKEY_LOCAL_MACHINE, "Run32", "Wow", switchedOff);
+    SetApproval(HKEY_CURRENT_USER, "Run", "Stranger", switchedOn);
+    CHECK(catalog.set.LoadConfiguration("Switches"));
+    CHECK_EQ(ApprovalBytes(HKEY_CURRENT_USER, Approved("Run"), "Tool"), switchedOff);
+    CHECK(!fixture::ValueExists(HKEY_CURRENT_USER, Approved("Run"), "Plain"));
+    CHECK_EQ(ApprovalBytes(HKEY_CURRENT_USER, Approved("StartupFolder"), "Editor.lnk"), switchedOff);
+    CHECK_EQ(ApprovalBytes(HKEY_LOCAL_MACHINE, Approved("Run"), "Native"), switchedOff);
+    CHECK_EQ(ApprovalBytes(HKEY_LOCAL_MACHINE, Approved("Run32"), "Wow"), switchedOn);
+    CHECK_EQ(ApprovalBytes(HKEY_CURRENT_USER, Approved("Run"), "Stranger"), switchedOn);
+
+    CHECK(catalog.set.DeleteConfiguration("Switches"));
+    CHECK(!fixture::KeyExists(HKEY_CURRENT_USER, Stored("Switches")));
+}
+
+TEST_CASE(WithoutApprovalKeysNoneAreMade) {
+    Catalog catalog;
+    FillEveryLocation("plain");
+    REQUIRE(catalog.set.SaveConfiguration("Plain"));
+    for (const char* location : {"UserStartup", "HKLM-Run", "HKCU-Run", "HKLM-Run32"}) {
+        CHECK(!fixture::KeyExists(HKEY_CURRENT_USER, Stored("Plain", std::string(location) + "\\Approved")));
+    }
+    CHECK(catalog.set.LoadConfiguration("Plain"));
+    CHECK(!fixture::KeyExists(HKEY_CURRENT_USER, fixture::kStartupApproved));
+    CHECK(!fixture::KeyExists(HKEY_LOCAL_MACHINE, fixture::kStartupApproved));
+}
