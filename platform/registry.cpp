@@ -1,6 +1,7 @@
 #include "platform/registry.h"
 
 #include <algorithm>
+#include <limits>
 
 RegKey OpenRegistryKey(HKEY root, const std::string& path, REGSAM rights) {
     HKEY key = nullptr;
@@ -21,6 +22,27 @@ RegKey CreateRegistryKey(HKEY root, const std::string& path, REGSAM rights) {
 bool SetRegistryString(HKEY key, const std::string& name, const std::string& text) {
     return RegSetValueExA(key, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
                           static_cast<DWORD>(text.size() + 1)) == ERROR_SUCCESS;
+}
+
+bool SetRegistryBinary(HKEY key, const std::string& name, const std::string& bytes) {
+    if (bytes.size() > std::numeric_limits<DWORD>::max()) return false;
+    return RegSetValueExA(key, name.c_str(), 0, REG_BINARY, reinterpret_cast<const BYTE*>(bytes.data()),
+                          static_cast<DWORD>(bytes.size())) == ERROR_SUCCESS;
+}
+
+bool GetRegistryBinary(HKEY key, const std::string& name, size_t largest, std::string& bytes) {
+    DWORD size = 0;
+    if (RegQueryValueExA(key, name.c_str(), nullptr, nullptr, nullptr, &size) != ERROR_SUCCESS) return false;
+    if (size > largest) return false;
+    bytes.assign(size, '\0');
+    if (size == 0) return true;
+    // A value that grew since its size was asked fails here rather than being cut.
+    if (RegQueryValueExA(key, name.c_str(), nullptr, nullptr, reinterpret_cast<BYTE*>(&bytes[0]), &size) !=
+        ERROR_SUCCESS) {
+        return false;
+    }
+    bytes.resize(size);  // or it shrank
+    return true;
 }
 
 bool DeleteRegistryValue(HKEY key, const std::string& name) {

@@ -5,6 +5,7 @@
 #include "platform/registry.h"
 #include "platform/text.h"
 #include "startup/registry_startup_list.h"
+#include "store/shortcut_bytes.h"
 
 #include <map>
 #include <memory>
@@ -84,6 +85,7 @@ bool StartupLocationSet::SaveConfiguration(const std::string& name) {
         std::unique_ptr<StartupList> stored = OpenStoredLocation(name, index);
         live->Reload();
         if (!CopyLocation(*live, *stored, true)) complete = false;
+        if (!SaveShortcutBytes(name, index, *live)) complete = false;
     }
     return complete;
 }
@@ -102,6 +104,7 @@ bool StartupLocationSet::LoadConfiguration(const std::string& name) {
         // A shortcut's target reads back differently from the text set (the
         // shell resolves it), so folder locations are checked by name only.
         if (!CopyLocation(*stored, *live, !IsFolderLocation(index))) complete = false;
+        if (!RestoreShortcutBytes(name, index, *stored, *live)) complete = false;
     }
     if (monitor != nullptr) SendMessageA(monitor, kMonitorLoadEnded, 0, 0);
     return complete;
@@ -117,6 +120,7 @@ bool StartupLocationSet::DeleteConfiguration(const std::string& name) {
         // One deletion removes one key, so the deepest go first.
         DeleteRegistryKey(HKEY_CURRENT_USER, enabledPath);
         DeleteRegistryKey(HKEY_CURRENT_USER, disabledPath);
+        DeleteShortcutBytes(name, index);
         DeleteRegistryKey(HKEY_CURRENT_USER, locationKey);
     }
     DeleteRegistryKey(HKEY_CURRENT_USER, ConfigurationKeyPath(name));
