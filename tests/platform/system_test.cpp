@@ -6,7 +6,9 @@
 #include <windows.h>
 #include <shlobj.h>
 
+#include <optional>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -114,4 +116,17 @@ TEST_CASE(FolderWatchWorksOnBothFamilies) {
     std::string bare = folder.path();
     bare.pop_back();
     CHECK_EQ(RunProbe("watch " + bare), static_cast<int>('S'));
+}
+
+TEST_CASE(AFileIsReplacedWholeOnBothFamilies) {
+    fixture::TempFolder folder("probe-replace");
+    const std::string file = folder.file("shortcut.lnk");
+    for (bool windows98 : {false, true}) {
+        REQUIRE(fixture::WriteFileText(file, "old, and longer"));
+        std::optional<Windows98ForProbe> family;
+        if (windows98) family.emplace();
+        CHECK_EQ(RunProbe("replace " + file), static_cast<int>('R'));
+        CHECK_EQ(fixture::ReadFileBytes(file), "new");
+        CHECK_EQ(fixture::FolderEntries(folder.path()), std::vector<std::string>{"shortcut.lnk"});
+    }
 }
