@@ -1,6 +1,7 @@
 #include "harness/check.h"
 #include "harness/fixtures.h"
 #include "harness/shell_fixtures.h"
+#include "platform/files.h"
 #include "platform/system.h"
 
 #include <windows.h>
@@ -121,12 +122,15 @@ TEST_CASE(FolderWatchWorksOnBothFamilies) {
 TEST_CASE(AFileIsReplacedWholeOnBothFamilies) {
     fixture::TempFolder folder("probe-replace");
     const std::string file = folder.file("shortcut.lnk");
+    REQUIRE(CreateDirectoryA(folder.file("sub").c_str(), nullptr));
+    // Nothing takes a folder's place, and the temporary file does not stay.
+    CHECK(!ReplaceWholeFile(folder.file("sub"), "new"));
     for (bool windows98 : {false, true}) {
         REQUIRE(fixture::WriteFileText(file, "old, and longer"));
         std::optional<Windows98ForProbe> family;
         if (windows98) family.emplace();
         CHECK_EQ(RunProbe("replace " + file), static_cast<int>('R'));
         CHECK_EQ(fixture::ReadFileBytes(file), "new");
-        CHECK_EQ(fixture::FolderEntries(folder.path()), std::vector<std::string>{"shortcut.lnk"});
+        CHECK_EQ(fixture::FolderEntries(folder.path()), (std::vector<std::string>{"shortcut.lnk", "sub"}));
     }
 }
