@@ -1,6 +1,7 @@
 #include "platform/registry.h"
 
 #include <algorithm>
+#include <limits>
 
 RegKey OpenRegistryKey(HKEY root, const std::string& path, REGSAM rights) {
     HKEY key = nullptr;
@@ -23,25 +24,25 @@ bool SetRegistryString(HKEY key, const std::string& name, const std::string& tex
                           static_cast<DWORD>(text.size() + 1)) == ERROR_SUCCESS;
 }
 
-bool ReadRegistryBytes(HKEY key, const std::string& name, std::vector<BYTE>& bytes) {
-    DWORD size = 0;
-    if (RegQueryValueExA(key, name.c_str(), nullptr, nullptr, nullptr, &size) != ERROR_SUCCESS) return false;
-    // The value may grow between the two calls; a few more tries catch up.
-    for (int tries = 0; tries < 4; ++tries) {
-        bytes.resize(size);
-        const LONG result = RegQueryValueExA(key, name.c_str(), nullptr, nullptr, bytes.data(), &size);
-        if (result == ERROR_SUCCESS) {
-            bytes.resize(size);
-            return true;
-        }
-        if (result != ERROR_MORE_DATA) return false;
-    }
-    return false;
+bool SetRegistryBinary(HKEY key, const std::string& name, const std::string& bytes) {
+    if (bytes.size() > std::numeric_limits<DWORD>::max()) return false;
+    return RegSetValueExA(key, name.c_str(), 0, REG_BINARY, reinterpret_cast<const BYTE*>(bytes.data()),
+                          static_cast<DWORD>(bytes.size())) == ERROR_SUCCESS;
 }
 
-bool SetRegistryBytes(HKEY key, const std::string& name, const std::vector<BYTE>& bytes) {
-    return RegSetValueExA(key, name.c_str(), 0, REG_BINARY, bytes.data(), static_cast<DWORD>(bytes.size())) ==
-           ERROR_SUCCESS;
+bool GetRegistryBinary(HKEY key, const std::string& name, size_t largest, std::string& bytes) {
+    DWORD size = 0;
+    if (RegQueryValueExA(key, name.c_str(), nullptr, nullptr, nullptr, &size) != ERROR_SUCCESS) return false;
+    if (size > largest) return false;
+    bytes.assign(size, '\0');
+    if (size == 0) return true;
+    // A value that grew since its size was asked fails here rather than being cut.
+    if (RegQueryValueExA(key, name.c_str(), nullptr, nullptr, reinterpret_cast<BYTE*>(&bytes[0]), &size) !=
+        ERROR_SUCCESS) {
+        return false;
+    }
+    bytes.resize(size);  // or it shrank
+    return true;
 }
 
 bool DeleteRegistryValue(HKEY key, const std::string& name) {

@@ -41,12 +41,12 @@ size_t ForEachRegistryValue(HKEY key, Visit&& visit);
 // Writes a REG_SZ value, terminating zero included.
 bool SetRegistryString(HKEY key, const std::string& name, const std::string& text);
 
-// Reads one value's data as it is stored, whatever its type. False when the
-// value does not exist or cannot be read.
-bool ReadRegistryBytes(HKEY key, const std::string& name, std::vector<BYTE>& bytes);
-
 // Writes a REG_BINARY value.
-bool SetRegistryBytes(HKEY key, const std::string& name, const std::vector<BYTE>& bytes);
+bool SetRegistryBinary(HKEY key, const std::string& name, const std::string& bytes);
+
+// Reads the data of one value, whatever its type, into `bytes`. False when the
+// value is missing or holds more than `largest` bytes.
+bool GetRegistryBinary(HKEY key, const std::string& name, size_t largest, std::string& bytes);
 
 // Deletes one value; an empty name deletes the key's default value.
 bool DeleteRegistryValue(HKEY key, const std::string& name);

@@ -2,6 +2,8 @@
 
 #include <objidl.h>
 
+#include <limits>
+
 ShellLinkFile::ShellLinkFile() {
     CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA, link.receiveVoid());
 }
@@ -32,12 +34,34 @@ bool ShellLinkFile::SaveTo(const std::string& path) {
     });
 }
 
+bool ShellLinkFile::LoadFromBytes(const std::string& bytes) {
+    if (!link || bytes.size() > std::numeric_limits<ULONG>::max()) return false;
+    ComPtr<IPersistStream> persist;
+    if (FAILED(link->QueryInterface(IID_IPersistStream, persist.receiveVoid())) || !persist) return false;
+    ComPtr<IStream> stream;
+    if (FAILED(CreateStreamOnHGlobal(nullptr, TRUE, stream.receive())) || !stream) return false;
+    ULONG written = 0;
+    if (FAILED(stream->Write(bytes.data(), static_cast<ULONG>(bytes.size()), &written)) || written != bytes.size()) {
+        return false;
+    }
+    const LARGE_INTEGER start = {};
+    return SUCCEEDED(stream->Seek(start, STREAM_SEEK_SET, nullptr)) && SUCCEEDED(persist->Load(stream.get()));
+}
+
 bool ShellLinkFile::GetTarget(char* buffer, int size, WIN32_FIND_DATAA* findData, DWORD flags) {
     if (!link || size <= 0) return false;
     buffer[0] = '\0';
     const bool read = SUCCEEDED(link->GetPath(buffer, size, findData, flags));
     buffer[size - 1] = '\0';
     return read;
+}
+
+bool ShellLinkFile::ReadTarget(std::string& target) {
+    char buffer[MAX_PATH];
+    WIN32_FIND_DATAA targetData;
+    if (!GetTarget(buffer, MAX_PATH, &targetData, 0)) return false;
+    target = buffer;
+    return true;
 }
 
 bool ShellLinkFile::SetTarget(const std::string& text) {

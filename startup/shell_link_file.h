@@ -20,8 +20,13 @@ public:
     // shell's wide path buffer.
     bool LoadFrom(const std::string& path);
     bool SaveTo(const std::string& path);
+    // Loads the shortcut from the bytes of a shortcut file held in memory.
+    bool LoadFromBytes(const std::string& bytes);
     // Reads the target path into `buffer` (of `size` bytes, zero-terminated).
     bool GetTarget(char* buffer, int size, WIN32_FIND_DATAA* findData, DWORD flags);
+    // The target path as a shortcut folder's items carry it: read into a
+    // MAX_PATH buffer, without flags.
+    bool ReadTarget(std::string& target);
     bool SetTarget(const std::string& text);
 
 private:

@@ -5,6 +5,7 @@
 #include "startup/shell_link_file.h"
 
 #include <cstring>
+#include <utility>
 
 namespace {
 
@@ -48,10 +49,9 @@ bool ShortcutFolderStartupList::EnumerateShortcuts(const std::string& folderPath
         // The folder's own entries, sub-folders and other files fail to load.
         path.assign(folderPath).append(entry.cFileName);
         if (!shortcut.LoadFrom(path)) continue;
-        char target[MAX_PATH];
-        WIN32_FIND_DATAA targetData;
-        if (!shortcut.GetTarget(target, MAX_PATH, &targetData, 0)) continue;
-        items.emplace_back(ItemName(entry.cFileName), std::string(target), static_cast<unsigned char>(1));
+        std::string target;
+        if (!shortcut.ReadTarget(target)) continue;
+        items.emplace_back(ItemName(entry.cFileName), std::move(target), static_cast<unsigned char>(1));
         appended = true;
     } while (FindNextFileA(search.get(), &entry));
     return appended;

@@ -3,7 +3,7 @@
 #include "platform/registry.h"
 #include "platform/system.h"
 
-#include <vector>
+#include <string>
 
 namespace {
 
@@ -13,6 +13,9 @@ struct ApprovalPlace {
     const char* key;
     bool shortcutFiles;  // value names are shortcut file names, item name + ".lnk"
 };
+
+// Windows writes 12 bytes; anything up to this is copied as it is.
+constexpr size_t kLargestApproval = 64 * 1024;
 
 constexpr char kApprovedKeys[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\StartupApproved\\";
 
@@ -44,49 +47,47 @@ std::string ApprovalValueName(const ApprovalPlace& place, const std::string& ite
 bool DeleteApproval(const ApprovalPlace& place, const std::string& valueName) {
     const std::string path = ApprovalKeyPath(place);
     RegKey readable = OpenRegistryKey(place.root, path, kRegistryRead | ApprovalView());
-    std::vector<BYTE> bytes;
-    if (!readable || !ReadRegistryBytes(readable.get(), valueName, bytes)) return true;
+    std::string bytes;
+    if (!readable || !GetRegistryBinary(readable.get(), valueName, kLargestApproval, bytes)) return true;
     RegKey writable = OpenRegistryKey(place.root, path, kRegistryWrite | ApprovalView());
     return writable && DeleteRegistryValue(writable.get(), valueName);
 }
 
-bool WriteApproval(const ApprovalPlace& place, const std::string& valueName, const std::vector<BYTE>& bytes) {
+bool WriteApproval(const ApprovalPlace& place, const std::string& valueName, const std::string& bytes) {
     RegKey key = CreateRegistryKey(place.root, ApprovalKeyPath(place), kRegistryCreate | ApprovalView());
-    return key && SetRegistryBytes(key.get(), valueName, bytes);
+    return key && SetRegistryBinary(key.get(), valueName, bytes);
 }
 
 }  // namespace
 
-std::string ApprovedKeyPath(const std::string& locationKeyPath) { return locationKeyPath + "\\Approved"; }
-
-bool SaveApprovals(int locationIndex, const StartupList& live, const std::string& locationKeyPath) {
+bool SaveApprovals(int locationIndex, const StartupList& live, const std::string& approvedKeyPath) {
     ApprovalPlace place;
     if (!FindApprovalPlace(locationIndex, place)) return true;
     RegKey approvals = OpenRegistryKey(place.root, ApprovalKeyPath(place), kRegistryRead | ApprovalView());
     if (!approvals) return true;
     RegKey stored;  // made with the first value, so that a location without approvals leaves no key
     bool complete = true;
-    std::vector<BYTE> bytes;
+    std::string bytes;
     for (const StartupItem& item : live.Items()) {
-        if (item.enabled == 0 || !ReadRegistryBytes(approvals.get(), ApprovalValueName(place, item.name), bytes)) {
+        if (item.enabled == 0 || !GetRegistryBinary(approvals.get(), ApprovalValueName(place, item.name), kLargestApproval, bytes)) {
             continue;
         }
-        if (!stored) stored = CreateRegistryKey(HKEY_CURRENT_USER, ApprovedKeyPath(locationKeyPath), kRegistryCreate);
-        if (!stored || !SetRegistryBytes(stored.get(), item.name, bytes)) complete = false;
+        if (!stored) stored = CreateRegistryKey(HKEY_CURRENT_USER, approvedKeyPath, kRegistryCreate);
+        if (!stored || !SetRegistryBinary(stored.get(), item.name, bytes)) complete = false;
     }
     return complete;
 }
 
-bool RestoreApprovals(int locationIndex, const StartupList& stored, const std::string& locationKeyPath) {
+bool RestoreApprovals(int locationIndex, const StartupList& stored, const std::string& approvedKeyPath) {
     ApprovalPlace place;
     if (!FindApprovalPlace(locationIndex, place)) return true;
-    RegKey approvals = OpenRegistryKey(HKEY_CURRENT_USER, ApprovedKeyPath(locationKeyPath), kRegistryRead);
+    RegKey approvals = OpenRegistryKey(HKEY_CURRENT_USER, approvedKeyPath, kRegistryRead);
     bool complete = true;
-    std::vector<BYTE> bytes;
+    std::string bytes;
     for (const StartupItem& item : stored.Items()) {
         if (item.enabled == 0) continue;
         const std::string valueName = ApprovalValueName(place, item.name);
-        const bool restored = approvals && ReadRegistryBytes(approvals.get(), item.name, bytes)
+        const bool restored = approvals && GetRegistryBinary(approvals.get(), item.name, kLargestApproval, bytes)
                                   ? WriteApproval(place, valueName, bytes)
                                   : DeleteApproval(place, valueName);
         if (!restored) complete = false;

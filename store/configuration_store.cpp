@@ -6,6 +6,7 @@
 #include "platform/text.h"
 #include "startup/registry_startup_list.h"
 #include "store/approvals.h"
+#include "store/shortcut_bytes.h"
 
 #include <map>
 #include <memory>
@@ -26,10 +27,14 @@ std::string ConfigurationKeyPath(const std::string& name) { return std::string(k
 struct StoredPaths {
     StoredPaths(const std::string& name, int locationIndex) {
         BuildConfigurationPaths(name, locationIndex, locationKey, enabled, disabled);
+        links = locationKey + "\\Links";
+        approved = locationKey + "\\Approved";
     }
     std::string locationKey;
     std::string enabled;
     std::string disabled;
+    std::string links;     // the shortcut files of a Startup folder
+    std::string approved;  // Task Manager's switches
 };
 
 // The stored copy of one location: a registry list over its Enabled and
@@ -117,7 +122,8 @@ bool StartupLocationSet::SaveConfiguration(const std::string& name) {
         std::unique_ptr<StartupList> stored = OpenStoredLocation(paths);
         live->Reload();
         if (!SaveLocation(*live, *stored)) complete = false;
-        if (!SaveApprovals(index, *live, paths.locationKey)) complete = false;
+        if (!SaveShortcutBytes(*live, paths.links)) complete = false;
+        if (!SaveApprovals(index, *live, paths.approved)) complete = false;
     }
     return complete;
 }
@@ -140,7 +146,8 @@ bool StartupLocationSet::LoadConfiguration(const std::string& name) {
         bool stopped = false;
         if (!LoadLocation(*stored, *live, index, stopped)) complete = false;
         if (stopped) return false;
-        if (!RestoreApprovals(index, *stored, paths.locationKey)) complete = false;
+        if (!RestoreShortcutBytes(*stored, *live, paths.links)) complete = false;
+        if (!RestoreApprovals(index, *stored, paths.approved)) complete = false;
     }
     if (monitor != nullptr) SendMessageA(monitor, kMonitorLoadEnded, 0, 0);
     return complete;
@@ -151,10 +158,9 @@ bool StartupLocationSet::DeleteConfiguration(const std::string& name) {
     for (int index = 0; index < kLocationCount; ++index) {
         const StoredPaths paths(name, index);
         // One deletion removes one key, so the deepest go first.
-        DeleteRegistryKey(HKEY_CURRENT_USER, paths.enabled);
-        DeleteRegistryKey(HKEY_CURRENT_USER, paths.disabled);
-        DeleteRegistryKey(HKEY_CURRENT_USER, ApprovedKeyPath(paths.locationKey));
-        DeleteRegistryKey(HKEY_CURRENT_USER, paths.locationKey);
+        for (const std::string* path : {&paths.enabled, &paths.disabled, &paths.links, &paths.approved, &paths.locationKey}) {
+            DeleteRegistryKey(HKEY_CURRENT_USER, *path);
+        }
     }
     DeleteRegistryKey(HKEY_CURRENT_USER, ConfigurationKeyPath(name));
     return true;

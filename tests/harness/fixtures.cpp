@@ -107,7 +107,8 @@ std::string ReadValue(HKEY root, const std::string& path, const std::string& nam
         if (RegQueryValueExA(key, name.c_str(), nullptr, &valueType, reinterpret_cast<BYTE*>(data.data()), &size) ==
             ERROR_SUCCESS) {
             text.assign(data.data(), size);
-            if (!text.empty() && text.back() == '\0') text.pop_back();
+            const bool isText = valueType == REG_SZ || valueType == REG_EXPAND_SZ || valueType == REG_MULTI_SZ;
+            if (isText && !text.empty() && text.back() == '\0') text.pop_back();
             if (type != nullptr) *type = valueType;
         }
     }

@@ -41,7 +41,8 @@ void SetRaw(HKEY root, const std::string& path, const std::string& name, DWORD t
             DWORD size);
 void SetWideName(HKEY root, const std::string& path, const std::wstring& name, const std::wstring& text);
 bool ValueExists(HKEY root, const std::string& path, const std::string& name);
-// The value's data and type; empty and REG_NONE when it is missing.
+// The value's data (a text without its terminating zero) and type; empty and
+// REG_NONE when it is missing.
 std::string ReadValue(HKEY root, const std::string& path, const std::string& name, DWORD* type = nullptr);
 // Names of the key's values, in enumeration order, read through the W calls
 // so that no name is mangled.

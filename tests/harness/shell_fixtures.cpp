@@ -85,12 +85,45 @@ void RemoveTree(const std::string& folder) {
     RemoveTreeW(wide);
 }
 
-bool MakeShortcut(const std::string& path, const std::string& target, const std::string& arguments) {
+bool operator==(const ShortcutContent& first, const ShortcutContent& second) {
+    return first.loaded == second.loaded && first.target == second.target && first.arguments == second.arguments &&
+           first.workingFolder == second.workingFolder && first.description == second.description &&
+           first.iconPath == second.iconPath && first.iconIndex == second.iconIndex &&
+           first.showCommand == second.showCommand && first.hotKey == second.hotKey;
+}
+
+namespace {
+
+bool SetContent(IShellLinkW* link, const ShortcutContent& content) {
+    return SUCCEEDED(link->SetPath(Widen(content.target).c_str())) &&
+           SUCCEEDED(link->SetArguments(Widen(content.arguments).c_str())) &&
+           SUCCEEDED(link->SetWorkingDirectory(Widen(content.workingFolder).c_str())) &&
+           SUCCEEDED(link->SetDescription(Widen(content.description).c_str())) &&
+           SUCCEEDED(link->SetIconLocation(Widen(content.iconPath).c_str(), content.iconIndex)) &&
+           SUCCEEDED(link->SetShowCmd(content.showCommand)) && SUCCEEDED(link->SetHotkey(content.hotKey));
+}
+
+void GetContent(IShellLinkW* link, ShortcutContent& content) {
+    wchar_t text[4096];
+    const auto taken = [&text](HRESULT result) { return SUCCEEDED(result) ? Narrow(text) : std::string(); };
+    WIN32_FIND_DATAW data;
+    content.target = taken(link->GetPath(text, 4096, &data, 0));
+    content.arguments = taken(link->GetArguments(text, 4096));
+    content.workingFolder = taken(link->GetWorkingDirectory(text, 4096));
+    content.description = taken(link->GetDescription(text, 4096));
+    content.iconPath = taken(link->GetIconLocation(text, 4096, &content.iconIndex));
+    link->GetShowCmd(&content.showCommand);
+    link->GetHotkey(&content.hotKey);
+}
+
+}  // namespace
+
+bool MakeShortcut(const std::string& path, const ShortcutContent& content) {
     IShellLinkW* link = NewLink();
     if (link == nullptr) return false;
     bool saved = false;
     IPersistFile* file = nullptr;
-    if (SUCCEEDED(link->SetPath(Widen(target).c_str())) && SUCCEEDED(link->SetArguments(Widen(arguments).c_str())) &&
+    if (SetContent(link, content) &&
         SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) {
         const std::wstring wide = LongPath(path);
         if (wide.size() < MAX_PATH) {
@@ -111,6 +144,13 @@ bool MakeShortcut(const std::string& path, const std::string& target, const std:
     return saved;
 }
 
+bool MakeShortcut(const std::string& path, const std::string& target, const std::string& arguments) {
+    ShortcutContent content;
+    content.target = target;
+    content.arguments = arguments;
+    return MakeShortcut(path, content);
+}
+
 ShortcutContent ReadShortcut(const std::string& path) {
     ShortcutContent content;
     IShellLinkW* link = NewLink();
@@ -119,11 +159,7 @@ ShortcutContent ReadShortcut(const std::string& path) {
     if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) {
         if (SUCCEEDED(file->Load(Widen(path).c_str(), STGM_READ))) {
             content.loaded = true;
-            wchar_t text[4096] = {};
-            WIN32_FIND_DATAW data;
-            if (SUCCEEDED(link->GetPath(text, 4096, &data, 0))) content.target = Narrow(text);
-            text[0] = L'\0';
-            if (SUCCEEDED(link->GetArguments(text, 4096))) content.arguments = Narrow(text);
+            GetContent(link, content);
         }
         file->Release();
     }

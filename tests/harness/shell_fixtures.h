@@ -44,15 +44,26 @@ private:
 // Removes a folder tree, read-only files included.
 void RemoveTree(const std::string& folder);
 
-// Writes a shortcut file with that target (and arguments, when given). The
-// path may be longer than the 8-bit calls allow.
-bool MakeShortcut(const std::string& path, const std::string& target, const std::string& arguments = "");
-
+// What the shell reads from a shortcut file (`loaded` is false when it is no
+// shortcut), and what MakeShortcut writes into one.
 struct ShortcutContent {
     bool loaded = false;
     std::string target;
     std::string arguments;
+    std::string workingFolder;
+    std::string description;
+    std::string iconPath;
+    int iconIndex = 0;
+    int showCommand = SW_SHOWNORMAL;
+    WORD hotKey = 0;
 };
+bool operator==(const ShortcutContent& first, const ShortcutContent& second);
+
+// Writes a shortcut file with that content. The path may be longer than the
+// 8-bit calls allow.
+bool MakeShortcut(const std::string& path, const ShortcutContent& content);
+// The same with a target (and arguments, when given) only.
+bool MakeShortcut(const std::string& path, const std::string& target, const std::string& arguments = "");
 ShortcutContent ReadShortcut(const std::string& path);
 
 bool WriteFileText(const std::string& path, const std::string& text);

@@ -3,6 +3,8 @@
 //   "nt"            'N' on the NT family, '9' on the Windows 95 family
 //   "watch FOLDER"  'S' when a watch on FOLDER signals a new file,
 //                   'I' when it cannot be set up, 'T' when it stays silent
+//   "replace FILE"  'R' when FILE now holds "new", 'F' when it could not be replaced
+#include "platform/files.h"
 #include "platform/system.h"
 #include "startup/shortcut_folder_startup_list.h"
 
@@ -44,5 +46,6 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int) {
         return first ? 'N' : '9';
     }
     if (line.compare(0, 6, "watch ") == 0) return Watch(line.substr(6));
+    if (line.compare(0, 8, "replace ") == 0) return ReplaceWholeFile(line.substr(8), "new") ? 'R' : 'F';
     return 'U';
 }

@@ -1,12 +1,15 @@
 #include "harness/check.h"
 #include "harness/fixtures.h"
 #include "harness/shell_fixtures.h"
+#include "platform/files.h"
 #include "platform/system.h"
 
 #include <windows.h>
 #include <shlobj.h>
 
+#include <optional>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -114,4 +117,20 @@ TEST_CASE(FolderWatchWorksOnBothFamilies) {
     std::string bare = folder.path();
     bare.pop_back();
     CHECK_EQ(RunProbe("watch " + bare), static_cast<int>('S'));
+}
+
+TEST_CASE(AFileIsReplacedWholeOnBothFamilies) {
+    fixture::TempFolder folder("probe-replace");
+    const std::string file = folder.file("shortcut.lnk");
+    REQUIRE(CreateDirectoryA(folder.file("sub").c_str(), nullptr));
+    // Nothing takes a folder's place, and the temporary file does not stay.
+    CHECK(!ReplaceWholeFile(folder.file("sub"), "new"));
+    for (bool windows98 : {false, true}) {
+        REQUIRE(fixture::WriteFileText(file, "old, and longer"));
+        std::optional<Windows98ForProbe> family;
+        if (windows98) family.emplace();
+        CHECK_EQ(RunProbe("replace " + file), static_cast<int>('R'));
+        CHECK_EQ(fixture::ReadFileBytes(file), "new");
+        CHECK_EQ(fixture::FolderEntries(folder.path()), (std::vector<std::string>{"shortcut.lnk", "sub"}));
+    }
 }

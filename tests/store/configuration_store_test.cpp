@@ -283,6 +283,80 @@ TEST_CASE(ASaveThatCannotStoreAnItemReportsFailure) {
     CHECK(catalog.set.SaveConfiguration(std::string(100, 'x')));
 }
 
+// ---- Shortcut files ------------------------------------------------------------------------------------------
+
+TEST_CASE(ALoadedShortcutIsTheFileThatWasSavedInEitherFolder) {
+    Catalog catalog;
+    fixture::ShortcutContent full;
+    full.target = "C:\\windows\\notepad.exe";
+    full.arguments = "-x \"two words\" /min";
+    full.workingFolder = "C:\\windows";
+    full.description = "Notes at logon";
+    full.iconPath = "C:\\windows\\regedit.exe";
+    full.iconIndex = 2;
+    full.showCommand = SW_SHOWMINNOACTIVE;
+    full.hotKey = MAKEWORD('K', HOTKEYF_CONTROL | HOTKEYF_ALT);
+    for (const auto& [folder, location] : {std::pair{userStartup, "UserStartup"}, {commonStartup, "CommonStartup"}}) {
+        const std::string path = folder + "Notes.lnk";
+        REQUIRE(fixture::MakeShortcut(path, full));
+        const std::string saved = fixture::ReadFileBytes(path);
+        const fixture::ShortcutContent read = fixture::ReadShortcut(path);
+        CHECK_EQ(read.arguments, full.arguments);
+        REQUIRE(catalog.set.SaveConfiguration("Whole"));
+        DWORD type = REG_NONE;
+        CHECK(fixture::ReadValue(HKEY_CURRENT_USER, Stored("Whole", location + std::string("\\Links")), "Notes",
+                                 &type) == saved);
+        CHECK_EQ(type, static_cast<DWORD>(REG_BINARY));
+
+        fixture::ClearLiveLocations();
+        CHECK(catalog.set.LoadConfiguration("Whole"));
+        CHECK(fixture::ReadFileBytes(path) == saved);
+        CHECK(fixture::ReadShortcut(path) == read);
+        CHECK_EQ(fixture::FolderEntries(folder), std::vector<std::string>{"Notes.lnk"});
+        // The Links key goes too, or the location key and the configuration would stay.
+        CHECK(catalog.set.DeleteConfiguration("Whole"));
+        CHECK(!fixture::KeyExists(HKEY_CURRENT_USER, Stored("Whole")));
+        fixture::ClearLiveLocations();
+    }
+}
+
+TEST_CASE(StoredBytesAreWrittenOnlyWhenTheyLeadToTheItemsCommand) {
+    Catalog catalog;
+    const std::string editor = userStartup + "Editor.lnk";
+    const std::string damaged = userStartup + "Damaged.lnk";
+    REQUIRE(fixture::MakeShortcut(editor, "C:\\windows\\notepad.exe", "--saved"));
+    REQUIRE(fixture::MakeShortcut(damaged, "C:\\windows\\notepad.exe", "--saved"));
+    REQUIRE(catalog.set.SaveConfiguration("Edited"));
+    // Edited by hand: another command for one item, bytes that are no shortcut for the other.
+    fixture::SetString(HKEY_CURRENT_USER, Stored("Edited", "UserStartup\\Enabled"), "Editor",
+                       "C:\\windows\\regedit.exe");
+    fixture::SetRaw(HKEY_CURRENT_USER, Stored("Edited", "UserStartup\\Links"), "Damaged", REG_BINARY, "no link", 7);
+    const std::vector<std::string> copied = {"Damaged=C:\\windows\\notepad.exe", "Editor=C:\\windows\\regedit.exe"};
+    // Then without any stored bytes, as configurations were stored before.
+    for (bool withLinks : {true, false}) {
+        if (!withLinks) fixture::DeleteTree(HKEY_CURRENT_USER, Stored("Edited", "UserStartup\\Links"));
+        fixture::ClearLiveLocations();
+        CHECK(catalog.set.LoadConfiguration("Edited"));
+        CHECK_EQ(fixture::ShortcutsIn(userStartup), copied);
+        CHECK_EQ(fixture::ReadShortcut(editor).arguments, "");
+        CHECK_EQ(fixture::ReadShortcut(damaged).arguments, "");
+    }
+}
+
+TEST_CASE(AShortcutFileOver64KiBIsStoredAsItsItemOnly) {
+    Catalog catalog;
+    const std::string path = userStartup + "Padded.lnk";
+    REQUIRE(fixture::MakeShortcut(path, "C:\\windows\\notepad.exe", "--padded"));
+    // The shell reads the shortcut and ignores what follows it.
+    REQUIRE(fixture::WriteFileText(path, fixture::ReadFileBytes(path) + std::string(64 * 1024, 'p')));
+    REQUIRE(catalog.set.SaveConfiguration("Padded"));
+    CHECK_EQ(Keys(Stored("Padded", "UserStartup")), std::vector<std::string>{"Enabled"});
+    fixture::ClearLiveLocations();
+    CHECK(catalog.set.LoadConfiguration("Padded"));
+    CHECK_EQ(fixture::ShortcutsIn(userStartup), std::vector<std::string>{"Padded=C:\\windows\\notepad.exe"});
+    CHECK_EQ(fixture::ReadShortcut(path).arguments, "");
+}
+
 namespace {
 
 // Each block the monitor wrote: the message number, then the live state.

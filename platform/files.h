@@ -1,0 +1,15 @@
+#pragma once
+// Whole-file reads and writes, for files small enough to be held in memory.
+
+#include <cstddef>
+#include <string>
+
+// Reads the whole file into `bytes`. False, with `bytes` unspecified, when the
+// file cannot be opened or read, or holds more than `largest` bytes.
+bool ReadWholeFile(const std::string& path, size_t largest, std::string& bytes);
+
+// Makes `bytes` the whole content of the file at `path`, which may exist. The
+// bytes go into a temporary file in the same folder first, which then takes
+// the file's place: a failure leaves the old file or none, never part of the
+// new one.
+bool ReplaceWholeFile(const std::string& path, const std::string& bytes);

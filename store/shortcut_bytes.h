@@ -1,0 +1,20 @@
+#pragma once
+// A Startup-folder item keeps only the shortcut's name and target. So that a
+// load brings back the very shortcut that was saved (arguments, working
+// folder, icon, show command, hot key and all), a configuration also keeps the
+// bytes of each shortcut file, in the location's "Links" key: one REG_BINARY
+// value per item, named after it. Lists of other kinds have no such key.
+
+#include "startup/startup_list.h"
+
+#include <string>
+
+// Stores the file of every enabled item of `live` in the key `linksKeyPath`
+// (below HKEY_CURRENT_USER). A file that cannot be read, or is too large,
+// stores nothing. False when a value could not be written.
+bool SaveShortcutBytes(const StartupList& live, const std::string& linksKeyPath);
+
+// For every enabled item of `stored` that arrived in `live`, writes its stored
+// bytes over the shortcut the copy made, when the bytes load as a shortcut
+// whose target is the item's command. False when such a write failed.
+bool RestoreShortcutBytes(const StartupList& stored, const StartupList& live, const std::string& linksKeyPath);
