@@ -45,6 +45,24 @@ std::string ExistingTarget(const Setup& setup, const std::string& name) {
     return path;
 }
 
+// Writes the shortcut at `path` again with a target of the same length, and
+// moves its write time one second past the one it had; true when the file
+// kept its size.
+bool RewriteWithTheSameSize(const std::string& path, const std::string& target) {
+    WIN32_FILE_ATTRIBUTE_DATA before;
+    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &before) || !fixture::MakeShortcut(path, target)) {
+        return false;
+    }
+    ULARGE_INTEGER time{{before.ftLastWriteTime.dwLowDateTime, before.ftLastWriteTime.dwHighDateTime}};
+    time.QuadPart += 10000000;
+    const FILETIME later{time.LowPart, time.HighPart};
+    HANDLE file = CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    const bool set = SetFileTime(file, nullptr, nullptr, &later) != FALSE;
+    CloseHandle(file);
+    return set && fixture::ReadFileBytes(path).size() == before.nFileSizeLow;
+}
+
 std::string Repeat(char c, size_t count) { return std::string(count, c); }
 
 std::string Join(std::vector<std::string> texts) {
@@ -139,6 +157,35 @@ TEST_CASE(DisabledItemsFollowAllEnabledItems) {
                                                  "[Alpha|C:\\a.exe|0][Beta|C:\\b.exe|0]"));
 }
 
+// ---- Re-reading a folder -----------------------------------------------------------------------------------------
+
+TEST_CASE(ShortcutChangedByAnotherProgramIsReadWithItsNewTarget) {
+    Setup setup("changed");
+    const std::string path = setup.folder.file("Foo.lnk");
+    REQUIRE(fixture::MakeShortcut(path, "C:\\Tools\\one.exe"));
+    auto list = setup.List();
+    const size_t size = fixture::ReadFileBytes(path).size();
+    REQUIRE(fixture::MakeShortcut(path, "C:\\Tools\\longer\\two.exe"));
+    REQUIRE(fixture::ReadFileBytes(path).size() != size);
+    list.Reload();
+    CHECK_EQ(Describe(list.Items()), std::string("[Foo|C:\\Tools\\longer\\two.exe|1]"));
+
+    REQUIRE(RewriteWithTheSameSize(path, "C:\\Tools\\longer\\six.exe"));
+    list.Reload();
+    CHECK_EQ(Describe(list.Items()), std::string("[Foo|C:\\Tools\\longer\\six.exe|1]"));
+}
+
+TEST_CASE(ShortcutReplacedByAFileThatIsNoShortcutDisappears) {
+    Setup setup("replaced");
+    REQUIRE(fixture::MakeShortcut(setup.folder.file("Bar.lnk"), "C:\\Tools\\bar.exe"));
+    REQUIRE(fixture::MakeShortcut(setup.folder.file("Foo.lnk"), "C:\\Tools\\foo.exe"));
+    auto list = setup.List();
+    REQUIRE(list.Items().size() == 2);
+    REQUIRE(fixture::WriteFileText(setup.folder.file("Foo.lnk"), "no shortcut"));
+    list.Reload();
+    CHECK_EQ(Describe(list.Items()), std::string("[Bar|C:\\Tools\\bar.exe|1]"));
+}
+
 // ---- Add and Remove ---------------------------------------------------------------------------------------------
 
 TEST_CASE(AddWritesTheWholeCommandAsTheTarget) {
@@ -177,6 +224,11 @@ TEST_CASE(AddReplacesAnExistingShortcut) {
     const fixture::ShortcutContent content = fixture::ReadShortcut(setup.folder.file("Foo.lnk"));
     CHECK_EQ(content.target, std::string("C:\\Tools\\new.exe"));
     CHECK_EQ(content.arguments, std::string(""));
+
+    // Again, with a target of the same length and the name in another case:
+    // the file keeps its name.
+    list.Add(StartupItem("FOO", "C:\\Tools\\two.exe", 1));
+    CHECK_EQ(Describe(list.Items()), std::string("[Foo|C:\\Tools\\two.exe|1]"));
 }
 
 TEST_CASE(DisabledItemsLiveInTheDisabledKey) {
