@@ -1,6 +1,7 @@
 #include "harness/check.h"
 #include "harness/fixtures.h"
 #include "harness/shell_fixtures.h"
+#include "platform/handles.h"
 #include "startup/shell_link_file.h"
 #include "startup/shortcut_folder_startup_list.h"
 
@@ -45,22 +46,18 @@ std::string ExistingTarget(const Setup& setup, const std::string& name) {
     return path;
 }
 
-// Writes the shortcut at `path` again with a target of the same length, and
-// moves its write time one second past the one it had; true when the file
-// kept its size.
+// Writes the shortcut again with a target of the same length and moves its
+// write time one second on; true when the file kept its size.
 bool RewriteWithTheSameSize(const std::string& path, const std::string& target) {
-    WIN32_FILE_ATTRIBUTE_DATA before;
-    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &before) || !fixture::MakeShortcut(path, target)) {
-        return false;
-    }
-    ULARGE_INTEGER time{{before.ftLastWriteTime.dwLowDateTime, before.ftLastWriteTime.dwHighDateTime}};
+    WIN32_FILE_ATTRIBUTE_DATA old;
+    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &old)) return false;
+    if (!fixture::MakeShortcut(path, target)) return false;
+    ULARGE_INTEGER time{{old.ftLastWriteTime.dwLowDateTime, old.ftLastWriteTime.dwHighDateTime}};
     time.QuadPart += 10000000;
     const FILETIME later{time.LowPart, time.HighPart};
-    HANDLE file = CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
-    const bool set = SetFileTime(file, nullptr, nullptr, &later) != FALSE;
-    CloseHandle(file);
-    return set && fixture::ReadFileBytes(path).size() == before.nFileSizeLow;
+    const UniqueHandle file(CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    return file && SetFileTime(file.get(), nullptr, nullptr, &later) &&
+           fixture::ReadFileBytes(path).size() == old.nFileSizeLow;
 }
 
 std::string Repeat(char c, size_t count) { return std::string(count, c); }
@@ -156,8 +153,6 @@ TEST_CASE(DisabledItemsFollowAllEnabledItems) {
     CHECK_EQ(Describe(list.Items()), std::string("[Yak|C:\\Tools\\yak.exe|1][Zed|C:\\Tools\\zed.exe|1]"
                                                  "[Alpha|C:\\a.exe|0][Beta|C:\\b.exe|0]"));
 }
-
-// ---- Re-reading a folder -----------------------------------------------------------------------------------------
 
 TEST_CASE(ShortcutChangedByAnotherProgramIsReadWithItsNewTarget) {
     Setup setup("changed");
