@@ -5,6 +5,7 @@
 #include "startup/shell_link_file.h"
 
 #include <cstring>
+#include <optional>
 #include <utility>
 
 namespace {
@@ -38,23 +39,54 @@ bool ShortcutFolderStartupList::Reload() {
     return true;
 }
 
+bool ShortcutFolderStartupList::ParsedShortcut::Matches(const WIN32_FIND_DATAA& entry) const {
+    return sizeHigh == entry.nFileSizeHigh && sizeLow == entry.nFileSizeLow &&
+           CompareFileTime(&creationTime, &entry.ftCreationTime) == 0 &&
+           CompareFileTime(&lastWriteTime, &entry.ftLastWriteTime) == 0;
+}
+
 bool ShortcutFolderStartupList::EnumerateShortcuts(const std::string& folderPath) {
-    ShellLinkFile shortcut;
+    // What this walk keeps: the files it returns that parsed, now or before.
+    std::map<std::string, ParsedShortcut> kept;
+    // Made when the first file has to be parsed.
+    std::optional<ShellLinkFile> shortcut;
     WIN32_FIND_DATAA entry;
     FindHandle search(FindFirstFileA((folderPath + "*.*").c_str(), &entry));
-    if (search.get() == INVALID_HANDLE_VALUE) return false;
+    if (search.get() == INVALID_HANDLE_VALUE) {
+        parsed.clear();
+        return false;
+    }
     bool appended = false;
     std::string path;
     do {
-        // The folder's own entries, sub-folders and other files fail to load.
-        path.assign(folderPath).append(entry.cFileName);
-        if (!shortcut.LoadFrom(path)) continue;
-        std::string target;
-        if (!shortcut.ReadTarget(target)) continue;
-        items.emplace_back(ItemName(entry.cFileName), std::move(target), static_cast<unsigned char>(1));
+        auto known = parsed.extract(entry.cFileName);
+        const ParsedShortcut* file = nullptr;
+        if (!known.empty() && known.mapped().Matches(entry)) {
+            file = &kept.insert(std::move(known)).position->second;
+        } else {
+            // The folder's own entries, sub-folders and other files fail to load.
+            if (!shortcut) shortcut.emplace();
+            path.assign(folderPath).append(entry.cFileName);
+            if (!shortcut->LoadFrom(path)) continue;
+            std::string target;
+            if (!shortcut->ReadTarget(target)) continue;
+            file = &kept.insert_or_assign(entry.cFileName,
+                                          ParsedShortcut{entry.nFileSizeHigh, entry.nFileSizeLow, entry.ftCreationTime,
+                                                         entry.ftLastWriteTime, std::move(target)})
+                        .first->second;
+        }
+        items.emplace_back(ItemName(entry.cFileName), file->target, static_cast<unsigned char>(1));
         appended = true;
     } while (FindNextFileA(search.get(), &entry));
+    // Files the walk no longer returns are dropped with the rest.
+    parsed = std::move(kept);
     return appended;
+}
+
+void ShortcutFolderStartupList::ForgetShortcut(const std::string& path) {
+    WIN32_FIND_DATAA entry;
+    FindHandle search(FindFirstFileA(path.c_str(), &entry));
+    if (search.get() != INVALID_HANDLE_VALUE) parsed.erase(entry.cFileName);
 }
 
 bool ShortcutFolderStartupList::Add(const StartupItem& item) {
@@ -63,6 +95,7 @@ bool ShortcutFolderStartupList::Add(const StartupItem& item) {
         ShellLinkFile shortcut;
         shortcut.SetTarget(item.command);
         shortcut.SaveTo(ShortcutPath(item.name));
+        ForgetShortcut(ShortcutPath(item.name));
     } else if (RegKey key = CreateRegistryKey(disabledRoot, disabledPath, kRegistryWrite)) {
         SetRegistryString(key.get(), item.name, item.command);
     }
@@ -71,6 +104,7 @@ bool ShortcutFolderStartupList::Add(const StartupItem& item) {
 
 bool ShortcutFolderStartupList::Remove(const StartupItem& item) {
     if (item.enabled != 0) {
+        ForgetShortcut(ShortcutPath(item.name));
         DeleteFileA(ShortcutPath(item.name).c_str());
     } else if (RegKey key = OpenRegistryKey(disabledRoot, disabledPath, kRegistryWrite)) {
         DeleteRegistryValue(key.get(), item.name);
@@ -83,7 +117,9 @@ bool ShortcutFolderStartupList::WriteShortcuts(const std::string& folderPath, in
     bool allSaved = true;
     for (const StartupItem& item : items) {
         if (!Selects(selector, item)) continue;
-        if (!shortcut.SetTarget(item.command) || !shortcut.SaveTo(folderPath + item.name + ".lnk")) allSaved = false;
+        const std::string path = folderPath + item.name + ".lnk";
+        if (!shortcut.SetTarget(item.command) || !shortcut.SaveTo(path)) allSaved = false;
+        ForgetShortcut(path);
     }
     return allSaved;
 }

@@ -1,6 +1,7 @@
 #include "harness/check.h"
 #include "harness/fixtures.h"
 #include "harness/shell_fixtures.h"
+#include "platform/handles.h"
 #include "startup/shell_link_file.h"
 #include "startup/shortcut_folder_startup_list.h"
 
@@ -43,6 +44,20 @@ std::string ExistingTarget(const Setup& setup, const std::string& name) {
     const std::string path = setup.folder.file(name);
     fixture::WriteFileText(path, "x");
     return path;
+}
+
+// Writes the shortcut again with a target of the same length and moves its
+// write time one second on; true when the file kept its size.
+bool RewriteWithTheSameSize(const std::string& path, const std::string& target) {
+    WIN32_FILE_ATTRIBUTE_DATA old;
+    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &old)) return false;
+    if (!fixture::MakeShortcut(path, target)) return false;
+    ULARGE_INTEGER time{{old.ftLastWriteTime.dwLowDateTime, old.ftLastWriteTime.dwHighDateTime}};
+    time.QuadPart += 10000000;
+    const FILETIME later{time.LowPart, time.HighPart};
+    const UniqueHandle file(CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    return file && SetFileTime(file.get(), nullptr, nullptr, &later) &&
+           fixture::ReadFileBytes(path).size() == old.nFileSizeLow;
 }
 
 std::string Repeat(char c, size_t count) { return std::string(count, c); }
@@ -139,6 +154,33 @@ TEST_CASE(DisabledItemsFollowAllEnabledItems) {
                                                  "[Alpha|C:\\a.exe|0][Beta|C:\\b.exe|0]"));
 }
 
+TEST_CASE(ShortcutChangedByAnotherProgramIsReadWithItsNewTarget) {
+    Setup setup("changed");
+    const std::string path = setup.folder.file("Foo.lnk");
+    REQUIRE(fixture::MakeShortcut(path, "C:\\Tools\\one.exe"));
+    auto list = setup.List();
+    const size_t size = fixture::ReadFileBytes(path).size();
+    REQUIRE(fixture::MakeShortcut(path, "C:\\Tools\\longer\\two.exe"));
+    REQUIRE(fixture::ReadFileBytes(path).size() != size);
+    list.Reload();
+    CHECK_EQ(Describe(list.Items()), std::string("[Foo|C:\\Tools\\longer\\two.exe|1]"));
+
+    REQUIRE(RewriteWithTheSameSize(path, "C:\\Tools\\longer\\six.exe"));
+    list.Reload();
+    CHECK_EQ(Describe(list.Items()), std::string("[Foo|C:\\Tools\\longer\\six.exe|1]"));
+}
+
+TEST_CASE(ShortcutReplacedByAFileThatIsNoShortcutDisappears) {
+    Setup setup("replaced");
+    REQUIRE(fixture::MakeShortcut(setup.folder.file("Bar.lnk"), "C:\\Tools\\bar.exe"));
+    REQUIRE(fixture::MakeShortcut(setup.folder.file("Foo.lnk"), "C:\\Tools\\foo.exe"));
+    auto list = setup.List();
+    REQUIRE(list.Items().size() == 2);
+    REQUIRE(fixture::WriteFileText(setup.folder.file("Foo.lnk"), "no shortcut"));
+    list.Reload();
+    CHECK_EQ(Describe(list.Items()), std::string("[Bar|C:\\Tools\\bar.exe|1]"));
+}
+
 // ---- Add and Remove ---------------------------------------------------------------------------------------------
 
 TEST_CASE(AddWritesTheWholeCommandAsTheTarget) {
@@ -177,6 +219,11 @@ TEST_CASE(AddReplacesAnExistingShortcut) {
     const fixture::ShortcutContent content = fixture::ReadShortcut(setup.folder.file("Foo.lnk"));
     CHECK_EQ(content.target, std::string("C:\\Tools\\new.exe"));
     CHECK_EQ(content.arguments, std::string(""));
+
+    // Again, with a target of the same length and the name in another case:
+    // the file keeps its name.
+    list.Add(StartupItem("FOO", "C:\\Tools\\two.exe", 1));
+    CHECK_EQ(Describe(list.Items()), std::string("[Foo|C:\\Tools\\two.exe|1]"));
 }
 
 TEST_CASE(DisabledItemsLiveInTheDisabledKey) {
