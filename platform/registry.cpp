@@ -1,5 +1,7 @@
 #include "platform/registry.h"
 
+#include "platform/system.h"
+
 #include <algorithm>
 #include <limits>
 
@@ -65,13 +67,9 @@ std::vector<std::string> EnumerateRegistrySubkeys(HKEY key) {
 
 bool DeleteRegistryKey(HKEY root, const std::string& path, REGSAM view) {
     if (view == 0) return RegDeleteKeyA(root, path.c_str()) == ERROR_SUCCESS;
-    // Only 64-bit Windows has views, and it has RegDeleteKeyExA; looked up so
-    // that the program still starts on systems without it.
+    // Only 64-bit Windows has views, and only it is sure to have RegDeleteKeyExA.
     using DeleteKeyEx = LONG(WINAPI*)(HKEY, LPCSTR, REGSAM, DWORD);
-    HMODULE advapi = GetModuleHandleA("advapi32.dll");
-    auto deleteKeyEx = advapi == nullptr ? nullptr
-                                         : reinterpret_cast<DeleteKeyEx>(
-                                               reinterpret_cast<void*>(GetProcAddress(advapi, "RegDeleteKeyExA")));
+    auto deleteKeyEx = FindSystemFunction<DeleteKeyEx>("advapi32.dll", "RegDeleteKeyExA");
     return deleteKeyEx != nullptr && deleteKeyEx(root, path.c_str(), view, 0) == ERROR_SUCCESS;
 }
 

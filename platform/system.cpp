@@ -55,13 +55,9 @@ bool IsWindows64() {
 #if defined(_WIN64)
     return true;
 #else
-    // Looked up, not imported: systems before WOW64 do not have it, and a
-    // program importing it would not start there.
+    // Systems before WOW64 do not have it.
     using IsWow64ProcessFunction = BOOL(WINAPI*)(HANDLE, PBOOL);
-    HMODULE kernel = GetModuleHandleA("kernel32.dll");
-    if (kernel == nullptr) return false;
-    auto isWow64Process =
-        reinterpret_cast<IsWow64ProcessFunction>(reinterpret_cast<void*>(GetProcAddress(kernel, "IsWow64Process")));
+    auto isWow64Process = FindSystemFunction<IsWow64ProcessFunction>("kernel32.dll", "IsWow64Process");
     BOOL wow64 = FALSE;
     return isWow64Process != nullptr && isWow64Process(GetCurrentProcess(), &wow64) && wow64;
 #endif

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <windows.h>
+
 #include <string>
 
 // Stores the file-system path of a shell special folder (a CSIDL number) in
@@ -9,6 +11,16 @@ bool GetSpecialFolderPath(std::string& path, int folder);
 
 // True on a system of the NT family. The system is asked once per process.
 bool IsWindowsNT();
+
+// A function of a system DLL the process has loaded, looked up at run time
+// rather than imported, so that the program still starts on systems that lack
+// it; nullptr there.
+template <class Function>
+Function FindSystemFunction(const char* module, const char* name) {
+    HMODULE loaded = GetModuleHandleA(module);
+    if (loaded == nullptr) return nullptr;
+    return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(loaded, name)));
+}
 
 // True on 64-bit Windows, where HKEY_LOCAL_MACHINE's Run keys exist in two
 // registry views: always for a 64-bit build, and for a 32-bit build when it

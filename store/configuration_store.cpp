@@ -70,14 +70,10 @@ bool SaveLocation(const StartupList& live, StartupList& stored) {
     return Arrived(live, stored, true);
 }
 
-// Copies a stored location onto its live one. The stored items are written
-// first and only then is what the configuration does not hold removed, so a
-// load that is ended midway has lost no entry. False when the load was told
-// to stop, or when not everything arrived.
-bool LoadLocation(const StartupList& stored, StartupList& live, int locationIndex, bool& stopped) {
-    live.AddAll(stored);
-    stopped = loadFillObserver != nullptr && !loadFillObserver(locationIndex);
-    if (stopped) return false;
+// The second half of copying a stored location onto its live one, which
+// already holds the stored items beside its old ones: removes what the
+// configuration does not hold. True when everything arrived.
+bool PruneLocation(const StartupList& stored, StartupList& live, int locationIndex) {
     live.RemoveAllBut(stored);
     // A shortcut's target reads back differently from the text set (the
     // shell resolves it), so folder locations are checked by name only.
@@ -143,9 +139,11 @@ bool StartupLocationSet::LoadConfiguration(const std::string& name) {
         std::unique_ptr<StartupList> stored = OpenStoredLocation(paths);
         // Entries other programs added since the list was read are replaced too.
         live->Reload();
-        bool stopped = false;
-        if (!LoadLocation(*stored, *live, index, stopped)) complete = false;
-        if (stopped) return false;
+        // The stored items are written before the old ones go, so a load
+        // that is ended midway has lost no entry.
+        live->AddAll(*stored);
+        if (loadFillObserver != nullptr && !loadFillObserver(index)) return false;
+        if (!PruneLocation(*stored, *live, index)) complete = false;
         if (!RestoreShortcutBytes(*stored, *live, paths.links)) complete = false;
         if (!RestoreApprovals(index, *stored, paths.approved)) complete = false;
     }
@@ -158,7 +156,8 @@ bool StartupLocationSet::DeleteConfiguration(const std::string& name) {
     for (int index = 0; index < kLocationCount; ++index) {
         const StoredPaths paths(name, index);
         // One deletion removes one key, so the deepest go first.
-        for (const std::string* path : {&paths.enabled, &paths.disabled, &paths.links, &paths.approved, &paths.locationKey}) {
+        for (const std::string* path :
+             {&paths.enabled, &paths.disabled, &paths.links, &paths.approved, &paths.locationKey}) {
             DeleteRegistryKey(HKEY_CURRENT_USER, *path);
         }
     }
