@@ -26,10 +26,14 @@ bool SetRegistryString(HKEY key, const std::string& name, const std::string& tex
                           static_cast<DWORD>(text.size() + 1)) == ERROR_SUCCESS;
 }
 
+bool SetRegistryValue(HKEY key, const std::string& name, DWORD type, const std::string& data) {
+    if (data.size() > std::numeric_limits<DWORD>::max()) return false;
+    return RegSetValueExA(key, name.c_str(), 0, type, reinterpret_cast<const BYTE*>(data.data()),
+                          static_cast<DWORD>(data.size())) == ERROR_SUCCESS;
+}
+
 bool SetRegistryBinary(HKEY key, const std::string& name, const std::string& bytes) {
-    if (bytes.size() > std::numeric_limits<DWORD>::max()) return false;
-    return RegSetValueExA(key, name.c_str(), 0, REG_BINARY, reinterpret_cast<const BYTE*>(bytes.data()),
-                          static_cast<DWORD>(bytes.size())) == ERROR_SUCCESS;
+    return SetRegistryValue(key, name, REG_BINARY, bytes);
 }
 
 bool GetRegistryBinary(HKEY key, const std::string& name, size_t largest, std::string& bytes) {

@@ -28,11 +28,10 @@ RegKey OpenRegistryKey(HKEY root, const std::string& path, REGSAM rights);
 // default security). Empty on failure.
 RegKey CreateRegistryKey(HKEY root, const std::string& path, REGSAM rights);
 
-// Calls visit(name, text) for every value of the key, in the registry's
-// enumeration order. The text is the value's data taken as text whatever its
-// type: the bytes up to the first zero byte, never more than the data length.
-// Nothing is read when the key has no values, or when its longest value name
-// or longest value data is zero. Stops at the first enumeration call that
+// Calls visit(name, type, data) for every value of the key, in the registry's
+// enumeration order, with the value's type and its data bytes as returned
+// (never more than the data length). Nothing is read when the key has no
+// values, or when its longest value name or longest value data is zero. Stops at the first enumeration call that
 // fails for a reason other than a value too long for the buffers. Returns the
 // number of values visited.
 template <class Visit>
@@ -40,6 +39,9 @@ size_t ForEachRegistryValue(HKEY key, Visit&& visit);
 
 // Writes a REG_SZ value, terminating zero included.
 bool SetRegistryString(HKEY key, const std::string& name, const std::string& text);
+
+// Writes a value of any type with exactly these data bytes.
+bool SetRegistryValue(HKEY key, const std::string& name, DWORD type, const std::string& data);
 
 // Writes a REG_BINARY value.
 bool SetRegistryBinary(HKEY key, const std::string& name, const std::string& bytes);
@@ -85,16 +87,15 @@ size_t ForEachRegistryValue(HKEY key, Visit&& visit) {
     for (DWORD index = 0;;) {
         DWORD nameSize = static_cast<DWORD>(buffers.name.size());
         DWORD dataSize = static_cast<DWORD>(buffers.data.size());
-        const LONG result = RegEnumValueA(key, index, buffers.name.data(), &nameSize, nullptr, nullptr,
+        DWORD type = REG_NONE;
+        const LONG result = RegEnumValueA(key, index, buffers.name.data(), &nameSize, nullptr, &type,
                                           buffers.data.data(), &dataSize);
         if (result == ERROR_MORE_DATA && registry_detail::GrowValueBuffers(buffers, dataSize, growths)) continue;
         if (result != ERROR_SUCCESS) break;
         if (nameSize >= buffers.name.size()) nameSize = static_cast<DWORD>(buffers.name.size() - 1);
         if (dataSize > buffers.data.size()) dataSize = static_cast<DWORD>(buffers.data.size());
-        const char* data = reinterpret_cast<const char*>(buffers.data.data());
-        size_t textLength = 0;
-        while (textLength < dataSize && data[textLength] != '\0') ++textLength;
-        visit(std::string_view(buffers.name.data(), nameSize), std::string_view(data, textLength));
+        visit(std::string_view(buffers.name.data(), nameSize), type,
+              std::string_view(reinterpret_cast<const char*>(buffers.data.data()), dataSize));
         ++visited;
         ++index;
     }

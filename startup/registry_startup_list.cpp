@@ -30,7 +30,7 @@ bool RegistryStartupList::Reload() {
 
 bool RegistryStartupList::Add(const StartupItem& item) {
     // `item` may be one of our own items, which Reload destroys.
-    if (RegKey key = OpenPlaceKey(item.enabled)) SetRegistryString(key.get(), item.name, item.command);
+    if (RegKey key = OpenPlaceKey(item.enabled)) SetItemValue(key.get(), item);
     return Reload();
 }
 

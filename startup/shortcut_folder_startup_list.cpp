@@ -97,7 +97,7 @@ bool ShortcutFolderStartupList::Add(const StartupItem& item) {
         shortcut.SaveTo(ShortcutPath(item.name));
         ForgetShortcut(ShortcutPath(item.name));
     } else if (RegKey key = CreateRegistryKey(disabledRoot, disabledPath, kRegistryWrite)) {
-        SetRegistryString(key.get(), item.name, item.command);
+        SetItemValue(key.get(), item);
     }
     return Reload();
 }

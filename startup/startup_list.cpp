@@ -69,6 +69,10 @@ void StartupList::RemoveEach(const std::function<bool(const StartupItem&)>& doom
     }
 }
 
+bool StartupList::SetItemValue(HKEY key, const StartupItem& item) {
+    return SetRegistryValue(key, item.name, item.type, item.data);
+}
+
 void StartupList::AddAll(const StartupList& other) {
     for (const StartupItem& item : other.items) Add(item);
 }
@@ -76,8 +80,8 @@ void StartupList::AddAll(const StartupList& other) {
 bool StartupList::ReadValues(HKEY root, const std::string& path, unsigned char enabled, REGSAM view) {
     RegKey key = OpenRegistryKey(root, path, kRegistryRead | view);
     if (!key) return false;
-    size_t appended = ForEachRegistryValue(key.get(), [&](std::string_view name, std::string_view text) {
-        items.emplace_back(std::string(name), std::string(text), enabled);
+    size_t appended = ForEachRegistryValue(key.get(), [&](std::string_view name, DWORD type, std::string_view data) {
+        items.push_back(StartupItem::FromValue(name, type, data, enabled));
     });
     return appended > 0;
 }
@@ -89,7 +93,7 @@ bool StartupList::WriteValues(HKEY root, const std::string& path, int selector, 
     if (!key) return !anyChosen;
     bool allWritten = true;
     for (const StartupItem& item : items) {
-        if (Selects(selector, item) && !SetRegistryString(key.get(), item.name, item.command)) allWritten = false;
+        if (Selects(selector, item) && !SetItemValue(key.get(), item)) allWritten = false;
     }
     return allWritten;
 }

@@ -52,8 +52,8 @@ public:
     // at least one was appended. `view` is the key's registry view bit
     // (KEY_WOW64_32KEY, KEY_WOW64_64KEY, or 0 for none).
     bool ReadValues(HKEY root, const std::string& path, unsigned char enabled, REGSAM view = 0);
-    // Writes the items `selector` chooses as REG_SZ values into the existing
-    // key root\path; true when every chosen write succeeded.
+    // Writes the items `selector` chooses, each as the value it was read as,
+    // into the existing key root\path; true when every chosen write succeeded.
     bool WriteValues(HKEY root, const std::string& path, int selector, REGSAM view = 0);
 
     const std::vector<StartupItem>& Items() const { return items; }
@@ -64,6 +64,8 @@ public:
 
 protected:
     static bool Selects(int selector, const StartupItem& item);
+    // Writes the item as a value of the open key: its type and data bytes.
+    static bool SetItemValue(HKEY key, const StartupItem& item);
 
     std::vector<StartupItem> items;
     int locationIndex;

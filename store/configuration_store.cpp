@@ -45,19 +45,21 @@ std::unique_ptr<StartupList> OpenStoredLocation(const StoredPaths& paths) {
 }
 
 // True when every item of `source` is now in `target`: in the same place,
-// under the same name and, when `compareCommands`, with the same command.
+// under the same name, as a value of the same type and bytes. A shortcut's
+// target reads back differently from the text set (the shell resolves it), so
+// when `shortcutsByName` the enabled items are checked by name only.
 // Of two source items with one name in one place the later one counts, as it
 // is the one a registry key ends up holding.
-bool Arrived(const StartupList& source, const StartupList& target, bool compareCommands) {
+bool Arrived(const StartupList& source, const StartupList& target, bool shortcutsByName) {
     using Entry = std::pair<bool, std::wstring>;
-    std::map<Entry, const std::string*> expected;
-    for (const StartupItem& item : source.Items()) expected[{item.enabled != 0, NameKey(item.name)}] = &item.command;
-    std::map<Entry, const std::string*> present;
-    for (const StartupItem& item : target.Items()) present[{item.enabled != 0, NameKey(item.name)}] = &item.command;
-    for (const auto& [entry, command] : expected) {
+    std::map<Entry, const StartupItem*> expected;
+    for (const StartupItem& item : source.Items()) expected[{item.enabled != 0, NameKey(item.name)}] = &item;
+    std::map<Entry, const StartupItem*> present;
+    for (const StartupItem& item : target.Items()) present[{item.enabled != 0, NameKey(item.name)}] = &item;
+    for (const auto& [entry, item] : expected) {
         auto found = present.find(entry);
         if (found == present.end()) return false;
-        if (compareCommands && *found->second != *command) return false;
+        if (!(shortcutsByName && entry.first) && !found->second->SameValue(*item)) return false;
     }
     return true;
 }
@@ -67,7 +69,7 @@ bool Arrived(const StartupList& source, const StartupList& target, bool compareC
 bool SaveLocation(const StartupList& live, StartupList& stored) {
     stored.RemoveAll();
     stored.AddAll(live);
-    return Arrived(live, stored, true);
+    return Arrived(live, stored, false);
 }
 
 // The second half of copying a stored location onto its live one, which
@@ -75,9 +77,7 @@ bool SaveLocation(const StartupList& live, StartupList& stored) {
 // configuration does not hold. True when everything arrived.
 bool PruneLocation(const StartupList& stored, StartupList& live, int locationIndex) {
     live.RemoveAllBut(stored);
-    // A shortcut's target reads back differently from the text set (the
-    // shell resolves it), so folder locations are checked by name only.
-    return Arrived(stored, live, !IsFolderLocation(locationIndex));
+    return Arrived(stored, live, IsFolderLocation(locationIndex));
 }
 
 }  // namespace

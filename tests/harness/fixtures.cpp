@@ -1,6 +1,7 @@
 #include "harness/fixtures.h"
 
 #include <algorithm>
+#include <cstdio>
 
 namespace fixture {
 
@@ -156,6 +157,32 @@ std::vector<std::string> Snapshot(HKEY root, const std::string& path) {
         if (RegEnumValueA(key, index, name, &nameSize, nullptr, nullptr, data, &dataSize) != ERROR_SUCCESS) break;
         data[dataSize] = 0;
         entries.push_back(std::string(name, nameSize) + "=" + reinterpret_cast<const char*>(data));
+    }
+    RegCloseKey(key);
+    std::sort(entries.begin(), entries.end());
+    return entries;
+}
+
+std::vector<std::string> RawSnapshot(HKEY root, const std::string& path) {
+    std::vector<std::string> entries;
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ | kView, &key) != ERROR_SUCCESS) return entries;
+    for (DWORD index = 0;; ++index) {
+        wchar_t name[16384];
+        DWORD nameSize = 16384;
+        std::vector<BYTE> data(65536);
+        DWORD dataSize = static_cast<DWORD>(data.size());
+        DWORD type = REG_NONE;
+        // The wide call shows what is stored, without an 8-bit conversion.
+        if (RegEnumValueW(key, index, name, &nameSize, nullptr, &type, data.data(), &dataSize) != ERROR_SUCCESS) break;
+        std::string entry(name, name + nameSize);
+        entry += " " + std::to_string(type) + ":";
+        for (DWORD at = 0; at < dataSize; ++at) {
+            char hex[4];
+            snprintf(hex, sizeof(hex), "%02x", data[at]);
+            entry += hex;
+        }
+        entries.push_back(entry);
     }
     RegCloseKey(key);
     std::sort(entries.begin(), entries.end());

@@ -50,6 +50,9 @@ std::vector<std::wstring> ValueNamesW(HKEY root, const std::string& path);
 std::vector<std::string> SubkeyNames(HKEY root, const std::string& path);
 // Every value of the key as "name=text", sorted.
 std::vector<std::string> Snapshot(HKEY root, const std::string& path);
+// Every value of the key as "name type:hex bytes", sorted: its type and its
+// data exactly as stored.
+std::vector<std::string> RawSnapshot(HKEY root, const std::string& path);
 
 // Directory of the running test program, ending in a backslash.
 std::string ProgramDirectory();

@@ -82,7 +82,7 @@ TEST_CASE(KeyWhoseValuesAreAllEmptyGivesNoItems) {
     CHECK_EQ(Describe(places.List()), "+One=;+Three=;+Two=;");
 }
 
-TEST_CASE(NonStringValuesReadAsTextAndComeBackAsStrings) {
+TEST_CASE(ValuesReadAsTextAndAreWrittenBackWithTheirTypeAndBytes) {
     Places places;
     const DWORD number = 0x00636261;  // "abc" then a zero byte
     fixture::SetRaw(HKEY_CURRENT_USER, places.live, "Number", REG_DWORD, &number, sizeof(number));
@@ -90,21 +90,27 @@ TEST_CASE(NonStringValuesReadAsTextAndComeBackAsStrings) {
     fixture::SetRaw(HKEY_CURRENT_USER, places.live, "Binary", REG_BINARY, binary, sizeof(binary));
     const char expand[] = "%SystemRoot%\\tool.exe";
     fixture::SetRaw(HKEY_CURRENT_USER, places.live, "Expand", REG_EXPAND_SZ, expand, sizeof(expand));
+    fixture::SetRaw(HKEY_CURRENT_USER, places.live, "Multi", REG_MULTI_SZ, "a\0b\0", 5);
+    fixture::SetRaw(HKEY_CURRENT_USER, places.live, "Empty", REG_SZ, "", 0);
+    const std::vector<std::string> stored = fixture::RawSnapshot(HKEY_CURRENT_USER, places.live);
     RegistryStartupList list = places.List();
-    CHECK_EQ(Describe(list), "+Binary=xy;+Expand=%SystemRoot%\\tool.exe;+Number=abc;");
+    CHECK_EQ(Describe(list), "+Binary=xy;+Empty=;+Expand=%SystemRoot%\\tool.exe;+Multi=a;+Number=abc;");
 
     const std::vector<StartupItem> read = list.Items();
     for (const StartupItem& item : read) {
         list.Remove(item);
         list.Add(item);
     }
-    for (const char* name : {"Number", "Binary", "Expand"}) {
-        DWORD type = REG_NONE;
-        fixture::ReadValue(HKEY_CURRENT_USER, places.live, name, &type);
-        CHECK_EQ(type, static_cast<DWORD>(REG_SZ));
+    CHECK_EQ(fixture::RawSnapshot(HKEY_CURRENT_USER, places.live), stored);
+    // Switched off and on again, each is the same value in either place.
+    for (StartupItem item : read) CHECK(list.Disable(item));
+    CHECK_EQ(fixture::RawSnapshot(HKEY_CURRENT_USER, places.disabled), stored);
+    for (StartupItem item : read) {
+        item.enabled = 0;
+        CHECK(list.Enable(item));
     }
-    CHECK_EQ(fixture::ReadValue(HKEY_CURRENT_USER, places.live, "Expand"), "%SystemRoot%\\tool.exe");
-    CHECK_EQ(fixture::ReadValue(HKEY_CURRENT_USER, places.live, "Binary"), "xy");
+    CHECK_EQ(fixture::RawSnapshot(HKEY_CURRENT_USER, places.live), stored);
+    CHECK(Entries(places.disabled).empty());
 }
 
 TEST_CASE(AddWritesIntoThePlaceItsFlagSelectsAndReplacesByName) {

@@ -99,7 +99,7 @@ TEST_CASE(SaveWritesOneLocationKeyPerLocationWithItems) {
              (std::vector<std::string>{"Number=12", "Tool=tool.exe -q"}));
     DWORD type = REG_NONE;
     fixture::ReadValue(HKEY_CURRENT_USER, Stored("Work", "HKCU-Run\\Enabled"), "Number", &type);
-    CHECK_EQ(type, static_cast<DWORD>(REG_SZ));
+    CHECK_EQ(type, static_cast<DWORD>(REG_DWORD));
     CHECK_EQ(fixture::Snapshot(HKEY_CURRENT_USER, Stored("Work", "HKLM-Run\\Disabled")),
              std::vector<std::string>{"Parked=parked.exe"});
     CHECK_EQ(fixture::Snapshot(HKEY_CURRENT_USER, Stored("Work", "UserStartup\\Enabled")),
@@ -151,6 +151,50 @@ TEST_CASE(LoadBringsBackEveryLocationExactlyAsSaved) {
     }
     CHECK(!fixture::KeyExists(HKEY_CURRENT_USER, fixture::kStartupApproved));
     CHECK(!fixture::KeyExists(HKEY_LOCAL_MACHINE, fixture::kStartupApproved));
+}
+
+TEST_CASE(EachRegistryEntryKeepsItsTypeAndBytes) {
+    Catalog catalog;
+    const char health[] = "%windir%\\system32\\SecurityHealthSystray.exe";
+    fixture::SetRaw(HKEY_LOCAL_MACHINE, fixture::kHklmRun, "SecurityHealth", REG_EXPAND_SZ, health, sizeof(health));
+    const char parked[] = "%ProgramFiles%\\parked.exe";
+    fixture::SetRaw(HKEY_CURRENT_USER, fixture::DisabledKey("HKLM-Run"), "Parked", REG_EXPAND_SZ, parked, sizeof(parked));
+    fixture::SetRaw(HKEY_CURRENT_USER, fixture::DisabledKey("UserStartup"), "Link", REG_EXPAND_SZ, parked, sizeof(parked));
+    fixture::SetRaw(HKEY_CURRENT_USER, fixture::kHkcuRun, "Bin", REG_BINARY, "ABC", 3);
+    const DWORD seven = 7;
+    fixture::SetRaw(HKEY_CURRENT_USER, fixture::kHkcuRun, "Num", REG_DWORD, &seven, sizeof(seven));
+    fixture::SetRaw(HKEY_CURRENT_USER, fixture::kHkcuRun, "Multi", REG_MULTI_SZ, "a\0b\0", 5);
+    fixture::SetRaw(HKEY_CURRENT_USER, fixture::kHkcuRun, "Empty", REG_SZ, "", 0);
+    const std::vector<std::pair<HKEY, std::string>> places = {{HKEY_LOCAL_MACHINE, fixture::kHklmRun},
+                                                              {HKEY_CURRENT_USER, fixture::DisabledKey("HKLM-Run")},
+                                                              {HKEY_CURRENT_USER, fixture::DisabledKey("UserStartup")},
+                                                              {HKEY_CURRENT_USER, fixture::kHkcuRun}};
+    auto raw = [&places] {
+        std::vector<std::vector<std::string>> values;
+        for (const auto& [root, path] : places) values.push_back(fixture::RawSnapshot(root, path));
+        return values;
+    };
+    const std::vector<std::vector<std::string>> live = raw();
+    REQUIRE(catalog.set.SaveConfiguration("Typed"));
+    // Stored as the same values.
+    CHECK_EQ(fixture::RawSnapshot(HKEY_CURRENT_USER, Stored("Typed", "HKLM-Run\\Enabled")), live[0]);
+    CHECK_EQ(fixture::RawSnapshot(HKEY_CURRENT_USER, Stored("Typed", "HKLM-Run\\Disabled")), live[1]);
+    CHECK_EQ(fixture::RawSnapshot(HKEY_CURRENT_USER, Stored("Typed", "UserStartup\\Disabled")), live[2]);
+    CHECK_EQ(fixture::RawSnapshot(HKEY_CURRENT_USER, Stored("Typed", "HKCU-Run\\Enabled")), live[3]);
+
+    fixture::ClearLiveLocations();
+    FillEveryLocation("other");
+    fixture::SetString(HKEY_LOCAL_MACHINE, fixture::kHklmRun, "SecurityHealth", health);
+    CHECK(catalog.set.LoadConfiguration("Typed"));
+    CHECK_EQ(raw(), live);
+
+    // A configuration of an earlier version holds REG_SZ values only, and
+    // they come back as they are.
+    fixture::SetString(HKEY_CURRENT_USER, Stored("Earlier", "HKCU-Run\\Enabled"), "Old", "old.exe -q");
+    CHECK(catalog.set.LoadConfiguration("Earlier"));
+    CHECK_EQ(fixture::Snapshot(HKEY_CURRENT_USER, fixture::kHkcuRun), std::vector<std::string>{"Old=old.exe -q"});
+    CHECK_EQ(fixture::RawSnapshot(HKEY_CURRENT_USER, fixture::kHkcuRun),
+             fixture::RawSnapshot(HKEY_CURRENT_USER, Stored("Earlier", "HKCU-Run\\Enabled")));
 }
 
 TEST_CASE(DisabledItemsComeBackIntoTheDisabledPlace) {
