@@ -36,14 +36,14 @@ bool SetRegistryBinary(HKEY key, const std::string& name, const std::string& byt
     return SetRegistryValue(key, name, REG_BINARY, bytes);
 }
 
-bool GetRegistryBinary(HKEY key, const std::string& name, size_t largest, std::string& bytes) {
+bool GetRegistryBinary(HKEY key, const std::string& name, size_t largest, std::string& bytes, DWORD* type) {
     DWORD size = 0;
-    if (RegQueryValueExA(key, name.c_str(), nullptr, nullptr, nullptr, &size) != ERROR_SUCCESS) return false;
+    if (RegQueryValueExA(key, name.c_str(), nullptr, type, nullptr, &size) != ERROR_SUCCESS) return false;
     if (size > largest) return false;
     bytes.assign(size, '\0');
     if (size == 0) return true;
     // A value that grew since its size was asked fails here rather than being cut.
-    if (RegQueryValueExA(key, name.c_str(), nullptr, nullptr, reinterpret_cast<BYTE*>(&bytes[0]), &size) !=
+    if (RegQueryValueExA(key, name.c_str(), nullptr, type, reinterpret_cast<BYTE*>(&bytes[0]), &size) !=
         ERROR_SUCCESS) {
         return false;
     }

@@ -46,9 +46,11 @@ bool SetRegistryValue(HKEY key, const std::string& name, DWORD type, const std::
 // Writes a REG_BINARY value.
 bool SetRegistryBinary(HKEY key, const std::string& name, const std::string& bytes);
 
-// Reads the data of one value, whatever its type, into `bytes`. False when the
-// value is missing or holds more than `largest` bytes.
-bool GetRegistryBinary(HKEY key, const std::string& name, size_t largest, std::string& bytes);
+// Reads the data of one value, whatever its type, into `bytes`, and its type
+// into `type` when given. False when the value is missing or holds more than
+// `largest` bytes.
+bool GetRegistryBinary(HKEY key, const std::string& name, size_t largest, std::string& bytes,
+                       DWORD* type = nullptr);
 
 // Deletes one value; an empty name deletes the key's default value.
 bool DeleteRegistryValue(HKEY key, const std::string& name);

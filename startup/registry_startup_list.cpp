@@ -28,14 +28,24 @@ bool RegistryStartupList::Reload() {
     return true;
 }
 
+bool RegistryStartupList::WriteItem(const StartupItem& item) {
+    RegKey key = OpenPlaceKey(item.enabled);
+    return key && SetItemValue(key.get(), item);
+}
+
+bool RegistryStartupList::DeleteItem(const StartupItem& item) {
+    RegKey key = OpenPlaceKey(item.enabled);
+    return key && DeleteRegistryValue(key.get(), item.name);
+}
+
 bool RegistryStartupList::Add(const StartupItem& item) {
     // `item` may be one of our own items, which Reload destroys.
-    if (RegKey key = OpenPlaceKey(item.enabled)) SetItemValue(key.get(), item);
+    WriteItem(item);
     return Reload();
 }
 
 bool RegistryStartupList::Remove(const StartupItem& item) {
-    if (RegKey key = OpenPlaceKey(item.enabled)) DeleteRegistryValue(key.get(), item.name);
+    DeleteItem(item);
     return Reload();
 }
 

@@ -23,6 +23,8 @@ public:
     bool Store() override;
     bool Add(const StartupItem& item) override;
     bool Remove(const StartupItem& item) override;
+    bool WriteItem(const StartupItem& item) override;
+    bool DeleteItem(const StartupItem& item) override;
     HANDLE StartWatch() override;
     HANDLE RearmWatch(HANDLE handle) override;
     void StopWatch(HANDLE handle) override;

@@ -34,18 +34,38 @@ bool ShellLinkFile::SaveTo(const std::string& path) {
     });
 }
 
-bool ShellLinkFile::LoadFromBytes(const std::string& bytes) {
-    if (!link || bytes.size() > std::numeric_limits<ULONG>::max()) return false;
-    ComPtr<IPersistStream> persist;
+bool ShellLinkFile::OpenMemoryStream(ComPtr<IPersistStream>& persist, ComPtr<IStream>& stream) {
+    if (!link) return false;
     if (FAILED(link->QueryInterface(IID_IPersistStream, persist.receiveVoid())) || !persist) return false;
+    return SUCCEEDED(CreateStreamOnHGlobal(nullptr, TRUE, stream.receive())) && stream;
+}
+
+bool ShellLinkFile::LoadFromBytes(const std::string& bytes) {
+    ComPtr<IPersistStream> persist;
     ComPtr<IStream> stream;
-    if (FAILED(CreateStreamOnHGlobal(nullptr, TRUE, stream.receive())) || !stream) return false;
+    if (bytes.size() > std::numeric_limits<ULONG>::max() || !OpenMemoryStream(persist, stream)) return false;
     ULONG written = 0;
     if (FAILED(stream->Write(bytes.data(), static_cast<ULONG>(bytes.size()), &written)) || written != bytes.size()) {
         return false;
     }
     const LARGE_INTEGER start = {};
     return SUCCEEDED(stream->Seek(start, STREAM_SEEK_SET, nullptr)) && SUCCEEDED(persist->Load(stream.get()));
+}
+
+bool ShellLinkFile::SaveToBytes(std::string& bytes) {
+    ComPtr<IPersistStream> persist;
+    ComPtr<IStream> stream;
+    if (!OpenMemoryStream(persist, stream) || FAILED(persist->Save(stream.get(), TRUE))) return false;
+    const LARGE_INTEGER start = {};
+    ULARGE_INTEGER size = {};
+    if (FAILED(stream->Seek(start, STREAM_SEEK_CUR, &size)) || size.QuadPart > std::numeric_limits<ULONG>::max()) {
+        return false;
+    }
+    bytes.assign(static_cast<size_t>(size.QuadPart), '\0');
+    ULONG read = 0;
+    return SUCCEEDED(stream->Seek(start, STREAM_SEEK_SET, nullptr)) &&
+           (bytes.empty() || SUCCEEDED(stream->Read(&bytes[0], static_cast<ULONG>(bytes.size()), &read))) &&
+           read == bytes.size();
 }
 
 bool ShellLinkFile::GetTarget(char* buffer, int size, WIN32_FIND_DATAA* findData, DWORD flags) {

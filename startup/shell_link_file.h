@@ -22,6 +22,8 @@ public:
     bool SaveTo(const std::string& path);
     // Loads the shortcut from the bytes of a shortcut file held in memory.
     bool LoadFromBytes(const std::string& bytes);
+    // The bytes SaveTo would write into a file, made in memory.
+    bool SaveToBytes(std::string& bytes);
     // Reads the target path into `buffer` (of `size` bytes, zero-terminated).
     bool GetTarget(char* buffer, int size, WIN32_FIND_DATAA* findData, DWORD flags);
     // The target path as a shortcut folder's items carry it: read into a
@@ -32,6 +34,8 @@ public:
 private:
     template <class Action>
     bool WithPersistFile(const std::string& path, Action&& action);
+    // The link's stream persistence and an empty stream in memory.
+    bool OpenMemoryStream(ComPtr<IPersistStream>& persist, ComPtr<IStream>& stream);
 
     ComPtr<IShellLinkA> link;
 };

@@ -1,5 +1,6 @@
 #include "startup/shortcut_folder_startup_list.h"
 
+#include "platform/files.h"
 #include "platform/registry.h"
 #include "platform/system.h"
 #include "startup/shell_link_file.h"
@@ -89,26 +90,41 @@ void ShortcutFolderStartupList::ForgetShortcut(const std::string& path) {
     if (search.get() != INVALID_HANDLE_VALUE) parsed.erase(entry.cFileName);
 }
 
-bool ShortcutFolderStartupList::Add(const StartupItem& item) {
-    // `item` may be one of our own items, which Reload destroys.
+bool ShortcutFolderStartupList::WriteItem(const StartupItem& item) {
     if (item.enabled != 0) {
         ShellLinkFile shortcut;
-        shortcut.SetTarget(item.command);
-        shortcut.SaveTo(ShortcutPath(item.name));
+        shortcut.SetTarget(item.command);  // a target the shell refuses still leaves a shortcut, as ever
+        const bool saved = shortcut.SaveTo(ShortcutPath(item.name));
         ForgetShortcut(ShortcutPath(item.name));
-    } else if (RegKey key = CreateRegistryKey(disabledRoot, disabledPath, kRegistryWrite)) {
-        SetItemValue(key.get(), item);
+        return saved;
     }
+    RegKey key = CreateRegistryKey(disabledRoot, disabledPath, kRegistryWrite);
+    return key && SetItemValue(key.get(), item);
+}
+
+bool ShortcutFolderStartupList::DeleteItem(const StartupItem& item) {
+    if (item.enabled != 0) {
+        ForgetShortcut(ShortcutPath(item.name));
+        return DeleteFileA(ShortcutPath(item.name).c_str()) != FALSE;
+    }
+    RegKey key = OpenRegistryKey(disabledRoot, disabledPath, kRegistryWrite);
+    return key && DeleteRegistryValue(key.get(), item.name);
+}
+
+bool ShortcutFolderStartupList::WriteShortcutFile(const std::string& name, const std::string& bytes) {
+    const bool written = ReplaceWholeFile(ShortcutPath(name), bytes);
+    ForgetShortcut(ShortcutPath(name));
+    return written;
+}
+
+bool ShortcutFolderStartupList::Add(const StartupItem& item) {
+    // `item` may be one of our own items, which Reload destroys.
+    WriteItem(item);
     return Reload();
 }
 
 bool ShortcutFolderStartupList::Remove(const StartupItem& item) {
-    if (item.enabled != 0) {
-        ForgetShortcut(ShortcutPath(item.name));
-        DeleteFileA(ShortcutPath(item.name).c_str());
-    } else if (RegKey key = OpenRegistryKey(disabledRoot, disabledPath, kRegistryWrite)) {
-        DeleteRegistryValue(key.get(), item.name);
-    }
+    DeleteItem(item);
     return Reload();
 }
 

@@ -27,12 +27,17 @@ public:
     bool Store() override;
     bool Add(const StartupItem& item) override;
     bool Remove(const StartupItem& item) override;
+    bool WriteItem(const StartupItem& item) override;
+    bool DeleteItem(const StartupItem& item) override;
     HANDLE StartWatch() override;
     HANDLE RearmWatch(HANDLE handle) override;
     void StopWatch(HANDLE handle) override;
 
     // The file an enabled item of that name lives in.
     std::string ShortcutPath(const std::string& name) const { return folder + name + ".lnk"; }
+    // Makes `bytes` the whole shortcut file of the enabled item `name`,
+    // without reading the list again; a failure leaves the old file or none.
+    bool WriteShortcutFile(const std::string& name, const std::string& bytes);
 
 private:
     // What the folder walk returned for a shortcut file when the list last

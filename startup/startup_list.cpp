@@ -4,6 +4,7 @@
 #include "platform/text.h"
 
 #include <algorithm>
+#include <map>
 #include <set>
 #include <utility>
 
@@ -43,30 +44,21 @@ bool StartupList::Enable(StartupItem& item) {
 }
 
 void StartupList::RemoveAll() {
-    RemoveEach([](const StartupItem&) { return true; });
+    // Copied first: deleting does not change the list, but its items are
+    // only read again at the end.
+    const std::vector<StartupItem> removals = items;
+    for (const StartupItem& item : removals) DeleteItem(item);
+    Reload();
 }
 
-void StartupList::RemoveAllBut(const StartupList& kept) {
+std::vector<StartupItem> StartupList::ItemsNotIn(const StartupList& kept) const {
     std::set<std::pair<bool, std::wstring>> keep;
     for (const StartupItem& item : kept.items) keep.insert({item.enabled != 0, NameKey(item.name)});
-    RemoveEach([&keep](const StartupItem& item) { return keep.count({item.enabled != 0, NameKey(item.name)}) == 0; });
-}
-
-void StartupList::RemoveEach(const std::function<bool(const StartupItem&)>& doomed) {
-    // Entries storage would not give up: the reload brings them back, so they
-    // are stepped over instead of being tried forever.
-    std::set<std::pair<unsigned char, std::string>> refused;
-    auto isNext = [&](const StartupItem& item) { return refused.count({item.enabled, item.name}) == 0 && doomed(item); };
-    for (;;) {
-        auto next = std::find_if(items.begin(), items.end(), isNext);
-        if (next == items.end()) return;
-        const StartupItem item = *next;
-        Remove(item);
-        const bool stillThere = std::any_of(items.begin(), items.end(), [&item](const StartupItem& other) {
-            return other.enabled == item.enabled && other.name == item.name;
-        });
-        if (stillThere) refused.insert({item.enabled, item.name});
+    std::vector<StartupItem> others;
+    for (const StartupItem& item : items) {
+        if (keep.count({item.enabled != 0, NameKey(item.name)}) == 0) others.push_back(item);
     }
+    return others;
 }
 
 bool StartupList::SetItemValue(HKEY key, const StartupItem& item) {
@@ -74,7 +66,22 @@ bool StartupList::SetItemValue(HKEY key, const StartupItem& item) {
 }
 
 void StartupList::AddAll(const StartupList& other) {
-    for (const StartupItem& item : other.items) Add(item);
+    for (const StartupItem& item : other.items) WriteItem(item);
+    Reload();
+}
+
+bool StartupList::HoldsAll(const StartupList& source, bool shortcutsByName) const {
+    using Entry = std::pair<bool, std::wstring>;
+    std::map<Entry, const StartupItem*> expected;
+    for (const StartupItem& item : source.items) expected[{item.enabled != 0, NameKey(item.name)}] = &item;
+    std::map<Entry, const StartupItem*> present;
+    for (const StartupItem& item : items) present[{item.enabled != 0, NameKey(item.name)}] = &item;
+    for (const auto& [entry, item] : expected) {
+        auto found = present.find(entry);
+        if (found == present.end()) return false;
+        if (!(shortcutsByName && entry.first) && !found->second->SameValue(*item)) return false;
+    }
+    return true;
 }
 
 bool StartupList::ReadValues(HKEY root, const std::string& path, unsigned char enabled, REGSAM view) {

@@ -4,7 +4,6 @@
 
 #include <windows.h>
 
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -31,6 +30,11 @@ public:
     virtual bool Add(const StartupItem& item) = 0;
     // Deletes the item's entry from the place its `enabled` selects, then reloads.
     virtual bool Remove(const StartupItem& item) = 0;
+    // The storage halves of Add and Remove: they change the place and leave
+    // the list as it is, for callers that change many entries and then read
+    // the list once. True when storage took the change.
+    virtual bool WriteItem(const StartupItem& item) = 0;
+    virtual bool DeleteItem(const StartupItem& item) = 0;
     // Move an item the caller owns between the two places. The entry leaves
     // its old place only once it is present in the new one.
     virtual bool Disable(StartupItem& item);
@@ -41,12 +45,10 @@ public:
     virtual void StopWatch(HANDLE handle) = 0;
 
     // Empties both places. An entry that storage refuses to remove is left
-    // where it is and the rest are still removed.
+    // where it is and the rest are still removed. Every entry is deleted
+    // straight from its place and the list is read again once, at the end.
     void RemoveAll();
-    // Removes, by the same rule, every item whose name and place `kept` does
-    // not hold (names compared as storage compares them).
-    void RemoveAllBut(const StartupList& kept);
-    // Adds every item of `other`, in its order.
+    // Adds every item of `other`, in its order, and then reads the list again.
     void AddAll(const StartupList& other);
     // Appends one item per value of root\path, all with `enabled`; true when
     // at least one was appended. `view` is the key's registry view bit
@@ -61,6 +63,16 @@ public:
     // True when the list holds an item of that name (compared as storage
     // compares names) in that place.
     bool Holds(const std::string& name, unsigned char enabled) const;
+    // The items whose name and place `kept` does not hold (names compared as
+    // storage compares them).
+    std::vector<StartupItem> ItemsNotIn(const StartupList& kept) const;
+    // True when every item of `source` is in this list: in the same place,
+    // under the same name, as a value of the same type and bytes. A
+    // shortcut's target reads back differently from the text set (the shell
+    // resolves it), so with `shortcutsByName` enabled items count by name.
+    // Of two source items with one name in one place the later one counts, as
+    // it is the one a registry key ends up holding.
+    bool HoldsAll(const StartupList& source, bool shortcutsByName) const;
 
 protected:
     static bool Selects(int selector, const StartupItem& item);
@@ -72,6 +84,4 @@ protected:
 
 private:
     bool Move(StartupItem& item, unsigned char to);
-    // Removes, one at a time through Remove, the items `doomed` picks.
-    void RemoveEach(const std::function<bool(const StartupItem&)>& doomed);
 };

@@ -3,6 +3,7 @@
 #include "platform/registry.h"
 #include "platform/system.h"
 
+#include <algorithm>
 #include <string>
 
 namespace {
@@ -42,22 +43,6 @@ std::string ApprovalValueName(const ApprovalPlace& place, const std::string& ite
     return place.shortcutFiles ? itemName + ".lnk" : itemName;
 }
 
-// Deletes a value only where it exists, so that a key the user may not write
-// but which holds nothing of ours costs nothing.
-bool DeleteApproval(const ApprovalPlace& place, const std::string& valueName) {
-    const std::string path = ApprovalKeyPath(place);
-    RegKey readable = OpenRegistryKey(place.root, path, kRegistryRead | ApprovalView());
-    std::string bytes;
-    if (!readable || !GetRegistryBinary(readable.get(), valueName, kLargestApproval, bytes)) return true;
-    RegKey writable = OpenRegistryKey(place.root, path, kRegistryWrite | ApprovalView());
-    return writable && DeleteRegistryValue(writable.get(), valueName);
-}
-
-bool WriteApproval(const ApprovalPlace& place, const std::string& valueName, const std::string& bytes) {
-    RegKey key = CreateRegistryKey(place.root, ApprovalKeyPath(place), kRegistryCreate | ApprovalView());
-    return key && SetRegistryBinary(key.get(), valueName, bytes);
-}
-
 }  // namespace
 
 bool SaveApprovals(int locationIndex, const StartupList& live, const std::string& approvedKeyPath) {
@@ -78,19 +63,48 @@ bool SaveApprovals(int locationIndex, const StartupList& live, const std::string
     return complete;
 }
 
-bool RestoreApprovals(int locationIndex, const StartupList& stored, const std::string& approvedKeyPath) {
+std::vector<ApprovalChange> PlanApprovals(int locationIndex, const StartupList& stored,
+                                          const std::string& approvedKeyPath) {
+    std::vector<ApprovalChange> changes;
     ApprovalPlace place;
-    if (!FindApprovalPlace(locationIndex, place)) return true;
-    RegKey approvals = OpenRegistryKey(HKEY_CURRENT_USER, approvedKeyPath, kRegistryRead);
-    bool complete = true;
-    std::string bytes;
+    if (!FindApprovalPlace(locationIndex, place)) return changes;
+    const RegKey storedValues = OpenRegistryKey(HKEY_CURRENT_USER, approvedKeyPath, kRegistryRead);
+    const RegKey liveValues = OpenRegistryKey(place.root, ApprovalKeyPath(place), kRegistryRead | ApprovalView());
+    std::string wanted;
+    std::string present;
     for (const StartupItem& item : stored.Items()) {
         if (item.enabled == 0) continue;
-        const std::string valueName = ApprovalValueName(place, item.name);
-        const bool restored = approvals && GetRegistryBinary(approvals.get(), item.name, kLargestApproval, bytes)
-                                  ? WriteApproval(place, valueName, bytes)
-                                  : DeleteApproval(place, valueName);
-        if (!restored) complete = false;
+        ApprovalChange change;
+        change.valueName = ApprovalValueName(place, item.name);
+        DWORD type = REG_NONE;
+        const bool isLive =
+            liveValues && GetRegistryBinary(liveValues.get(), change.valueName, kLargestApproval, present, &type);
+        if (storedValues && GetRegistryBinary(storedValues.get(), item.name, kLargestApproval, wanted)) {
+            if (isLive && type == REG_BINARY && present == wanted) continue;
+            change.bytes = wanted;
+        } else if (isLive) {
+            change.remove = true;
+        } else {
+            continue;
+        }
+        changes.push_back(std::move(change));
+    }
+    return changes;
+}
+
+bool ApplyApprovals(int locationIndex, const std::vector<ApprovalChange>& changes) {
+    ApprovalPlace place;
+    if (changes.empty() || !FindApprovalPlace(locationIndex, place)) return true;
+    const bool writes = std::any_of(changes.begin(), changes.end(), [](const ApprovalChange& c) { return !c.remove; });
+    // Deleting needs only the key that holds the values; writing may have to make it.
+    const RegKey key = writes ? CreateRegistryKey(place.root, ApprovalKeyPath(place), kRegistryCreate | ApprovalView())
+                              : OpenRegistryKey(place.root, ApprovalKeyPath(place), kRegistryWrite | ApprovalView());
+    if (!key) return false;
+    bool complete = true;
+    for (const ApprovalChange& change : changes) {
+        const bool done = change.remove ? DeleteRegistryValue(key.get(), change.valueName)
+                                        : SetRegistryBinary(key.get(), change.valueName, change.bytes);
+        if (!done) complete = false;
     }
     return complete;
 }

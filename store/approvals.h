@@ -9,6 +9,7 @@
 #include "startup/startup_list.h"
 
 #include <string>
+#include <vector>
 
 // Copies the approval value of every enabled item of `live` that has one into
 // the key `approvedKeyPath` (below HKEY_CURRENT_USER). True when every value
@@ -16,7 +17,19 @@
 // approval key on this system) stores nothing.
 bool SaveApprovals(int locationIndex, const StartupList& live, const std::string& approvedKeyPath);
 
-// For every enabled item of `stored`: writes its stored approval value into
-// the approval place, or deletes the live value when none was stored. Values
-// of other entries stay. True when every write and deletion succeeded.
-bool RestoreApprovals(int locationIndex, const StartupList& stored, const std::string& approvedKeyPath);
+// One switch a load sets: a value written, or deleted.
+struct ApprovalChange {
+    std::string valueName;
+    bool remove = false;
+    std::string bytes;  // the stored value, when it is written
+};
+
+// What a load changes among the switches of the location: for every enabled
+// item of `stored`, its stored value (from `approvedKeyPath`) where the live
+// value differs, or a deletion where none was stored and a live value exists.
+// Switches of other entries stay.
+std::vector<ApprovalChange> PlanApprovals(int locationIndex, const StartupList& stored,
+                                          const std::string& approvedKeyPath);
+
+// Makes the changes; true when every one succeeded.
+bool ApplyApprovals(int locationIndex, const std::vector<ApprovalChange>& changes);

@@ -7,9 +7,6 @@
 
 namespace {
 
-// Shortcut files are a few KiB; anything larger is not kept.
-constexpr size_t kLargestShortcut = 64 * 1024;
-
 // The shell reads the bytes: true when they load as a shortcut whose target
 // reads back, as the folder list reads it, as `command`. Bytes edited by hand,
 // or stored for another command, are not trusted with the item.
@@ -35,20 +32,12 @@ bool SaveShortcutBytes(const StartupList& live, const std::string& linksKeyPath)
     return allStored;
 }
 
-bool RestoreShortcutBytes(const StartupList& stored, const StartupList& live, const std::string& linksKeyPath) {
-    const auto* folder = dynamic_cast<const ShortcutFolderStartupList*>(&live);
-    if (folder == nullptr) return true;
+bool ShortcutFileFor(HKEY links, const StartupItem& item, std::string& bytes, bool& fromStore) {
     // A configuration saved before shortcut bytes were kept has no such key.
-    const RegKey links = OpenRegistryKey(HKEY_CURRENT_USER, linksKeyPath, kRegistryRead);
-    if (!links) return true;
-    bool allWritten = true;
-    std::string bytes;
-    for (const StartupItem& item : stored.Items()) {
-        if (item.enabled == 0 || !live.Holds(item.name, 1)) continue;
-        if (!GetRegistryBinary(links.get(), item.name, kLargestShortcut, bytes) || !LeadsTo(bytes, item.command)) {
-            continue;
-        }
-        if (!ReplaceWholeFile(folder->ShortcutPath(item.name), bytes)) allWritten = false;
-    }
-    return allWritten;
+    fromStore = links != nullptr && GetRegistryBinary(links, item.name, kLargestShortcut, bytes) &&
+                LeadsTo(bytes, item.command);
+    if (fromStore) return true;
+    ShellLinkFile shortcut;
+    shortcut.SetTarget(item.command);
+    return shortcut.SaveToBytes(bytes);
 }

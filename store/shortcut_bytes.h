@@ -14,7 +14,12 @@
 // stores nothing. False when a value could not be written.
 bool SaveShortcutBytes(const StartupList& live, const std::string& linksKeyPath);
 
-// For every enabled item of `stored` that arrived in `live`, writes its stored
-// bytes over the shortcut the copy made, when the bytes load as a shortcut
-// whose target is the item's command. False when such a write failed.
-bool RestoreShortcutBytes(const StartupList& stored, const StartupList& live, const std::string& linksKeyPath);
+// The whole file a load leaves for the enabled item `item` of a stored
+// location whose "Links" key is `links` (null when it has none): the stored
+// copy, when it loads as a shortcut whose target is the item's command
+// (`fromStore` true); otherwise the plain shortcut to the command that the
+// folder list's Add writes, made in memory. False when neither can be had.
+bool ShortcutFileFor(HKEY links, const StartupItem& item, std::string& bytes, bool& fromStore);
+
+// Shortcut files larger than this are not kept.
+constexpr size_t kLargestShortcut = 64 * 1024;

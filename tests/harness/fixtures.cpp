@@ -189,6 +189,16 @@ std::vector<std::string> RawSnapshot(HKEY root, const std::string& path) {
     return entries;
 }
 
+unsigned long long KeyWriteTime(HKEY root, const std::string& path) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ | kView, &key) != ERROR_SUCCESS) return 0;
+    FILETIME written = {};
+    RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                     &written);
+    RegCloseKey(key);
+    return (static_cast<unsigned long long>(written.dwHighDateTime) << 32) | written.dwLowDateTime;
+}
+
 std::string ProgramDirectory() {
     char path[MAX_PATH * 4];
     DWORD length = GetModuleFileNameA(nullptr, path, sizeof(path));

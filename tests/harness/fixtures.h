@@ -54,6 +54,10 @@ std::vector<std::string> Snapshot(HKEY root, const std::string& path);
 // data exactly as stored.
 std::vector<std::string> RawSnapshot(HKEY root, const std::string& path);
 
+// When the key was last written (a value set or deleted), as FILETIME ticks;
+// 0 when it is missing.
+unsigned long long KeyWriteTime(HKEY root, const std::string& path);
+
 // Directory of the running test program, ending in a backslash.
 std::string ProgramDirectory();
 

@@ -69,6 +69,8 @@ ShortcutContent ReadShortcut(const std::string& path);
 bool WriteFileText(const std::string& path, const std::string& text);
 std::string ReadFileBytes(const std::string& path);
 bool FileExists(const std::string& path);
+// The file's last-write time as FILETIME ticks; 0 when it is missing.
+unsigned long long FileWriteTime(const std::string& path);
 bool DirectoryExists(const std::string& path);
 // File names in the folder (without "." and ".."), as the file system lists them.
 std::vector<std::string> FolderEntries(const std::string& folder);

@@ -1,5 +1,7 @@
 #include "catalog/startup_location_set.h"
+#include "catalog/location_table.h"
 #include "store/configuration_store.h"
+#include "store/load_plan.h"
 #include "harness/check.h"
 #include "harness/fixtures.h"
 #include "harness/live_locations.h"
@@ -568,3 +570,82 @@ TEST_CASE(TaskManagerSwitchesTravelWithAConfiguration) {
     CHECK(!fixture::KeyExists(HKEY_CURRENT_USER, Stored("Switches")));
 }
 
+
+// ---- Loads that plan before they write -------------------------------------------------------------------------
+
+namespace {
+
+// Each change of a plan as "location: what name".
+std::vector<std::string> Changes(const LoadPlan& plan) {
+    std::vector<std::string> changes;
+    for (const LocationPlan& location : plan.locations) {
+        const std::string where = std::string(LocationKeyName(location.locationIndex)) + ": ";
+        auto place = [](const StartupItem& item) { return item.enabled ? "" : "disabled "; };
+        for (const StartupItem& item : location.writes) changes.push_back(where + "write " + place(item) + item.name);
+        for (const ShortcutFile& file : location.shortcutFiles) changes.push_back(where + "file " + file.name);
+        for (const StartupItem& item : location.removals) changes.push_back(where + "remove " + place(item) + item.name);
+        for (const ApprovalChange& change : location.approvals) changes.push_back(where + "switch " + change.valueName);
+    }
+    return changes;
+}
+
+}  // namespace
+
+TEST_CASE(ALoadOfWhatIsAlreadyLiveWritesNothing) {
+    Catalog catalog;
+    // As an earlier version stored a shortcut: by its target only.
+    fixture::SetString(HKEY_CURRENT_USER, Stored("Targets", "UserStartup\\Enabled"), "Plain", "C:\\windows\\notepad.exe");
+    REQUIRE(catalog.set.LoadConfiguration("Targets"));
+    CHECK_EQ(Changes(PlanLoad(catalog.set, "Targets")), std::vector<std::string>{});
+
+    FillEveryLocation("same");
+    const DWORD seven = 7;
+    fixture::SetRaw(HKEY_CURRENT_USER, fixture::kHkcuRun, "Num", REG_DWORD, &seven, sizeof(seven));
+    const std::string notes = userStartup + "Notes.lnk";
+    REQUIRE(fixture::MakeShortcut(notes, "C:\\windows\\notepad.exe", "--with arguments"));
+    SetApproval(HKEY_CURRENT_USER, "Run", "Num", switchedOff);
+    SetApproval(HKEY_LOCAL_MACHINE, "Run", "Machine same", switchedOn);
+    REQUIRE(catalog.set.SaveConfiguration("Same"));
+    CHECK_EQ(Changes(PlanLoad(catalog.set, "Same")), std::vector<std::string>{});
+    const std::vector<std::pair<HKEY, std::string>> keys = {
+        {HKEY_CURRENT_USER, fixture::kHkcuRun}, {HKEY_LOCAL_MACHINE, fixture::kHklmRun},
+        {HKEY_CURRENT_USER, fixture::DisabledKey("HKCU-Run")}, {HKEY_CURRENT_USER, Approved("Run")},
+        {HKEY_LOCAL_MACHINE, Approved("Run")}};
+    std::vector<unsigned long long> before = {fixture::FileWriteTime(notes), fixture::FileWriteTime(userStartup + "Plain.lnk")};
+    for (const auto& [root, path] : keys) before.push_back(fixture::KeyWriteTime(root, path));
+    // Wine leaves a key's time alone when a value is set to what it holds,
+    // so the times catch deletions and changed values, the plan the rest.
+    Sleep(50);
+    CHECK(catalog.set.LoadConfiguration("Same"));
+    std::vector<unsigned long long> after = {fixture::FileWriteTime(notes), fixture::FileWriteTime(userStartup + "Plain.lnk")};
+    for (const auto& [root, path] : keys) after.push_back(fixture::KeyWriteTime(root, path));
+    CHECK(std::find(before.begin(), before.end(), 0ULL) == before.end());
+    CHECK_EQ(after, before);
+}
+
+TEST_CASE(APlanWritesWhatDiffersRemovesWhatIsExtraAndTheLoadVerifies) {
+    Catalog catalog;
+    FillEveryLocation("saved");
+    REQUIRE(fixture::MakeShortcut(userStartup + "Notes.lnk", "C:\\windows\\notepad.exe", "--saved"));
+    SetApproval(HKEY_CURRENT_USER, "Run", "User run saved", switchedOff);
+    REQUIRE(catalog.set.SaveConfiguration("Target"));
+    const std::vector<std::string> saved = fixture::LiveState();
+    const std::vector<std::string> savedRun = fixture::RawSnapshot(HKEY_CURRENT_USER, fixture::kHkcuRun);
+
+    // Since: a command changed, a type changed, a shortcut with other
+    // arguments, a switch flipped, an extra entry.
+    fixture::SetString(HKEY_LOCAL_MACHINE, fixture::kHklmRun, "Machine saved", "changed.exe");
+    fixture::SetRaw(HKEY_CURRENT_USER, fixture::kHkcuRun, "User run saved", REG_EXPAND_SZ, "u-saved.exe", 12);
+    REQUIRE(fixture::MakeShortcut(userStartup + "Notes.lnk", "C:\\windows\\notepad.exe", "--changed"));
+    SetApproval(HKEY_CURRENT_USER, "Run", "User run saved", switchedOn);
+    fixture::SetString(HKEY_CURRENT_USER, fixture::DisabledKey("HKCU-Run"), "Extra", "extra.exe");
+    CHECK_EQ(Changes(PlanLoad(catalog.set, "Target")),
+             (std::vector<std::string>{"UserStartup: file Notes", "HKLM-Run: write Machine saved",
+                                       "HKCU-Run: write User run saved", "HKCU-Run: remove disabled Extra",
+                                       "HKCU-Run: switch User run saved"}));
+    CHECK(catalog.set.LoadConfiguration("Target"));
+    CHECK_EQ(fixture::LiveState(), saved);
+    CHECK_EQ(fixture::RawSnapshot(HKEY_CURRENT_USER, fixture::kHkcuRun), savedRun);
+    CHECK_EQ(fixture::ReadShortcut(userStartup + "Notes.lnk").arguments, "--saved");
+    CHECK_EQ(ApprovalBytes(HKEY_CURRENT_USER, Approved("Run"), "User run saved"), switchedOff);
+}
