@@ -12,7 +12,9 @@
 //                                        deleted by their 8-bit names, against N reloads
 //
 // Item i goes to place i % 4 (user Startup folder, HKLM Run, HKCU Run, HKLM
-// RunOnce); every fifth item is parked in that location's disabled key.
+// RunOnce); every fifth item is parked in that location's disabled key. A
+// TAG of the form X+Y is the set X with every tenth item taken from the set Y
+// instead: nine in ten of its items are those of X.
 // Exit codes: 0 success, 1 check mismatch, 2 usage or setup failure.
 
 #include "platform/handles.h"
@@ -83,9 +85,12 @@ bool IsDisabled(int index) { return index % 5 == 4; }
 // `count` items.
 template <class Visit>
 void ForEachItem(const std::string& tag, int count, Visit&& visit) {
+    const size_t plus = tag.find('+');
     for (int index = 0; index < count; ++index) {
         const int place = index % kPlaces;
-        visit(place, !IsDisabled(index), ItemName(tag, index), ItemCommand(tag, index, place == 0));
+        std::string itemTag = tag.substr(0, plus);
+        if (plus != std::string::npos && index % 10 == 9) itemTag = tag.substr(plus + 1);
+        visit(place, !IsDisabled(index), ItemName(itemTag, index), ItemCommand(itemTag, index, place == 0));
     }
 }
 
