@@ -1,6 +1,8 @@
 #include "app/main_dialog.h"
 
+#include "app/elevation.h"
 #include "app/resource.h"
+#include "catalog/location_table.h"
 #include "catalog/startup_location_set.h"
 #include "platform/registry.h"
 #include "store/configuration_store.h"
@@ -33,11 +35,22 @@ const char kBackupFirst[] =
 const char kRestored[] = "Your configuration has been restored successfully.";
 const char kRestoreFailed[] = "There was an error restoring your configuration.";
 const char kBackslash[] = "A configuration name cannot contain a backslash.";
+// Put around the names of the locations a load needs administrator rights for.
+const char kNeedsRights[] = "Loading this configuration changes startup entries that only an administrator may change (";
+const char kNothingChanged[] = "). Nothing was changed.";
+const char kAskToElevate[] = "). Load it as administrator?";
 
 // Names are read through a buffer of this size, so at most 1023 characters count.
 constexpr int kNameBufferSize = 1024;
 
 bool HasBackslash(const std::string& name) { return name.find('\\') != std::string::npos; }
+
+// "HKLM-Run, CommonStartup": the locations' key names, in slot order.
+std::string LocationNames(const std::vector<int>& locations) {
+    std::string names;
+    for (int index : locations) names += (names.empty() ? "" : ", ") + std::string(LocationKeyName(index));
+    return names;
+}
 
 }  // namespace
 
@@ -142,10 +155,34 @@ void MainDialog::Load() {
         return;
     }
     if (!savedThisSession && Tell(kBackupFirst, MB_OKCANCEL | MB_ICONEXCLAMATION) == IDCANCEL) return;
-    if (locations.LoadConfiguration(name)) {
+    const LoadResult result = locations.TryLoadConfiguration(name);
+    if (!result.deniedLocations.empty()) {
+        LoadAsAdministrator(name, LocationNames(result.deniedLocations));
+    } else if (result.complete) {
         Tell(kRestored, MB_OK | MB_ICONINFORMATION);
     } else {
         Tell(kRestoreFailed, MB_OK | MB_ICONHAND);
+    }
+}
+
+void MainDialog::LoadAsAdministrator(const std::string& name, const std::string& locations) {
+    const std::string refused = kNeedsRights + locations + kNothingChanged;
+    if (!CanElevate()) {
+        Tell(refused.c_str(), MB_OK | MB_ICONHAND);
+        return;
+    }
+    const std::string question = kNeedsRights + locations + kAskToElevate;
+    if (Tell(question.c_str(), MB_YESNO | MB_ICONQUESTION) != IDYES) return;
+    switch (LoadElevated(name, window)) {
+        case ElevatedLoad::Loaded:
+            Tell(kRestored, MB_OK | MB_ICONINFORMATION);
+            break;
+        case ElevatedLoad::Failed:
+            Tell(kRestoreFailed, MB_OK | MB_ICONHAND);
+            break;
+        case ElevatedLoad::NotStarted:
+            Tell(refused.c_str(), MB_OK | MB_ICONHAND);
+            break;
     }
 }
 

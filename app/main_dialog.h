@@ -34,6 +34,10 @@ private:
     std::string ControlText(int id) const;
     void Save();
     void Load();
+    // After a load refused for want of rights to `locations` (their names):
+    // offers the load to an elevated copy where Windows can elevate, or says
+    // that nothing was changed.
+    void LoadAsAdministrator(const std::string& name, const std::string& locations);
 
     HWND window;
     bool savedThisSession;

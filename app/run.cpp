@@ -1,4 +1,5 @@
 #include "app/command_line.h"
+#include "app/elevation.h"
 #include "app/main_dialog.h"
 #include "catalog/startup_location_set.h"
 
@@ -21,6 +22,14 @@ bool SameVerb(const char* text, size_t length, const char* verb) {
 }
 
 enum class Verb { None, Load, Save, Delete };
+
+// A load the user's rights do not allow goes to an elevated copy, where
+// Windows can start one; the consent prompt is the only question.
+bool LoadFromCommandLine(StartupLocationSet& locations, const std::string& name) {
+    const LoadResult result = locations.TryLoadConfiguration(name);
+    if (result.carriedOut) return result.complete;
+    return !result.deniedLocations.empty() && CanElevate() && LoadElevated(name, nullptr) == ElevatedLoad::Loaded;
+}
 
 Verb ParseVerb(const char* text, size_t length) {
     if (SameVerb(text, length, "load")) return Verb::Load;
@@ -74,7 +83,7 @@ bool StartupLocationSet::HandleCommandLine(const char* commandLineTail) {
     if (name.find('\\') != std::string::npos) return false;
     switch (command) {
         case Verb::Load:
-            return ConfigurationExists(name) && LoadConfiguration(name);
+            return ConfigurationExists(name) && LoadFromCommandLine(*this, name);
         case Verb::Save:
             return SaveConfiguration(name);
         case Verb::Delete:

@@ -5,8 +5,21 @@
 #include <array>
 #include <memory>
 #include <string>
+#include <vector>
 
 constexpr int kLocationCount = 8;
+
+struct StoredConfiguration;
+
+// What became of a load.
+struct LoadResult {
+    // The locations were rewritten, and every stored item arrived.
+    bool carriedOut = false;
+    bool complete = false;
+    // When the load was not carried out for want of rights: the locations,
+    // in slot order, whose changes the user may not make. Nothing was changed.
+    std::vector<int> deniedLocations;
+};
 
 // The application object: the live startup list of each of the eight startup
 // locations, in a slot numbered by the location index (empty when the
@@ -27,6 +40,12 @@ public:
     bool ConfigurationExists(const std::string& name) const;
     bool SaveConfiguration(const std::string& name);
     bool LoadConfiguration(const std::string& name);
+    // A load that first checks it may make every change it plans, and
+    // changes nothing when it may not.
+    LoadResult TryLoadConfiguration(const std::string& name);
+    // Reads every location again: true when each holds the configuration
+    // (read before, see ReadConfiguration) as a load leaves it.
+    bool HoldsConfiguration(const StoredConfiguration& stored) const;
     bool DeleteConfiguration(const std::string& name);
 
     // Program entry.

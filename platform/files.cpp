@@ -66,3 +66,10 @@ bool ReplaceWholeFile(const std::string& path, const std::string& bytes) {
     DeleteFileA(temporary.c_str());
     return false;
 }
+
+bool MayCreateFilesIn(const std::string& folder) {
+    std::string probe;
+    if (!MakeTemporaryFile(folder, probe)) return false;
+    DeleteFileA(probe.c_str());
+    return true;
+}

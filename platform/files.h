@@ -13,3 +13,7 @@ bool ReadWholeFile(const std::string& path, size_t largest, std::string& bytes);
 // the file's place: a failure leaves the old file or none, never part of the
 // new one.
 bool ReplaceWholeFile(const std::string& path, const std::string& bytes);
+
+// True when a file can be made (and is deleted again) in `folder`, which ends
+// in a backslash: the folder exists and the user may write into it.
+bool MayCreateFilesIn(const std::string& folder);

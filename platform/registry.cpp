@@ -77,6 +77,24 @@ bool DeleteRegistryKey(HKEY root, const std::string& path, REGSAM view) {
     return deleteKeyEx != nullptr && deleteKeyEx(root, path.c_str(), view, 0) == ERROR_SUCCESS;
 }
 
+bool MayWriteRegistryKey(HKEY root, const std::string& path, REGSAM rights, REGSAM view) {
+    std::string existing = path;
+    for (;;) {
+        HKEY key = nullptr;
+        const LONG opened = RegOpenKeyExA(root, existing.c_str(), 0, rights | view, &key);
+        if (opened == ERROR_SUCCESS) {
+            RegCloseKey(key);
+            return true;
+        }
+        // A key that is there but refused is refused; only a missing one
+        // sends the question to its parent, which would have to make it.
+        const size_t slash = existing.find_last_of('\\');
+        if (opened != ERROR_FILE_NOT_FOUND || existing.empty()) return false;
+        existing = slash == std::string::npos ? std::string() : existing.substr(0, slash);
+        rights = KEY_CREATE_SUB_KEY;
+    }
+}
+
 bool ArmRegistryValueWatch(HKEY key, HANDLE event) {
     return RegNotifyChangeKeyValue(key, FALSE, REG_NOTIFY_CHANGE_LAST_SET, event, TRUE) == ERROR_SUCCESS;
 }

@@ -63,6 +63,11 @@ std::vector<std::string> EnumerateRegistrySubkeys(HKEY key);
 // (KEY_WOW64_32KEY or KEY_WOW64_64KEY; 0 for the program's own view).
 bool DeleteRegistryKey(HKEY root, const std::string& path, REGSAM view = 0);
 
+// True when the key root\path (in registry view `view`) may be opened with
+// `rights`, or, when it does not exist yet, when its nearest existing parent
+// may take a new subkey. Nothing is created.
+bool MayWriteRegistryKey(HKEY root, const std::string& path, REGSAM rights, REGSAM view = 0);
+
 // Arms a one-shot notification of changes to the key's own values (not its
 // subkeys), signalling the event asynchronously.
 bool ArmRegistryValueWatch(HKEY key, HANDLE event);

@@ -38,6 +38,12 @@ bool RegistryStartupList::DeleteItem(const StartupItem& item) {
     return key && DeleteRegistryValue(key.get(), item.name);
 }
 
+bool RegistryStartupList::MayChange(unsigned char enabled) const {
+    // The rights OpenPlaceKey asks for.
+    return enabled != 0 ? MayWriteRegistryKey(liveRoot, livePath, kRegistryCreate, liveView)
+                        : MayWriteRegistryKey(disabledRoot, disabledPath, kRegistryCreate);
+}
+
 bool RegistryStartupList::Add(const StartupItem& item) {
     // `item` may be one of our own items, which Reload destroys.
     WriteItem(item);

@@ -25,6 +25,7 @@ public:
     bool Remove(const StartupItem& item) override;
     bool WriteItem(const StartupItem& item) override;
     bool DeleteItem(const StartupItem& item) override;
+    bool MayChange(unsigned char enabled) const override;
     HANDLE StartWatch() override;
     HANDLE RearmWatch(HANDLE handle) override;
     void StopWatch(HANDLE handle) override;

@@ -111,6 +111,10 @@ bool ShortcutFolderStartupList::DeleteItem(const StartupItem& item) {
     return key && DeleteRegistryValue(key.get(), item.name);
 }
 
+bool ShortcutFolderStartupList::MayChange(unsigned char enabled) const {
+    return enabled != 0 ? MayCreateFilesIn(folder) : MayWriteRegistryKey(disabledRoot, disabledPath, kRegistryWrite);
+}
+
 bool ShortcutFolderStartupList::WriteShortcutFile(const std::string& name, const std::string& bytes) {
     const bool written = ReplaceWholeFile(ShortcutPath(name), bytes);
     ForgetShortcut(ShortcutPath(name));

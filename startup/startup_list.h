@@ -35,6 +35,9 @@ public:
     // the list once. True when storage took the change.
     virtual bool WriteItem(const StartupItem& item) = 0;
     virtual bool DeleteItem(const StartupItem& item) = 0;
+    // True when the user may write and delete entries of the place `enabled`
+    // selects (make it, where it does not exist yet). Nothing is changed.
+    virtual bool MayChange(unsigned char enabled) const = 0;
     // Move an item the caller owns between the two places. The entry leaves
     // its old place only once it is present in the new one.
     virtual bool Disable(StartupItem& item);

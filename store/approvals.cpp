@@ -15,9 +15,6 @@ struct ApprovalPlace {
     bool shortcutFiles;  // value names are shortcut file names, item name + ".lnk"
 };
 
-// Windows writes 12 bytes; anything up to this is copied as it is.
-constexpr size_t kLargestApproval = 64 * 1024;
-
 constexpr char kApprovedKeys[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\StartupApproved\\";
 
 // False for the locations Task Manager does not list (RunOnce, RunOnce32,
@@ -64,13 +61,11 @@ bool SaveApprovals(int locationIndex, const StartupList& live, const std::string
 }
 
 std::vector<ApprovalChange> PlanApprovals(int locationIndex, const StartupList& stored,
-                                          const std::string& approvedKeyPath) {
+                                          const StoredValues& storedApprovals) {
     std::vector<ApprovalChange> changes;
     ApprovalPlace place;
     if (!FindApprovalPlace(locationIndex, place)) return changes;
-    const RegKey storedValues = OpenRegistryKey(HKEY_CURRENT_USER, approvedKeyPath, kRegistryRead);
     const RegKey liveValues = OpenRegistryKey(place.root, ApprovalKeyPath(place), kRegistryRead | ApprovalView());
-    std::string wanted;
     std::string present;
     for (const StartupItem& item : stored.Items()) {
         if (item.enabled == 0) continue;
@@ -79,9 +74,10 @@ std::vector<ApprovalChange> PlanApprovals(int locationIndex, const StartupList& 
         DWORD type = REG_NONE;
         const bool isLive =
             liveValues && GetRegistryBinary(liveValues.get(), change.valueName, kLargestApproval, present, &type);
-        if (storedValues && GetRegistryBinary(storedValues.get(), item.name, kLargestApproval, wanted)) {
-            if (isLive && type == REG_BINARY && present == wanted) continue;
-            change.bytes = wanted;
+        auto wanted = storedApprovals.find(item.name);
+        if (wanted != storedApprovals.end()) {
+            if (isLive && type == REG_BINARY && present == wanted->second) continue;
+            change.bytes = wanted->second;
         } else if (isLive) {
             change.remove = true;
         } else {
@@ -92,13 +88,28 @@ std::vector<ApprovalChange> PlanApprovals(int locationIndex, const StartupList& 
     return changes;
 }
 
+namespace {
+
+// Deleting needs only the key that holds the values; writing may have to make it.
+REGSAM ApprovalRights(const std::vector<ApprovalChange>& changes) {
+    const bool writes = std::any_of(changes.begin(), changes.end(), [](const ApprovalChange& c) { return !c.remove; });
+    return writes ? kRegistryCreate : kRegistryWrite;
+}
+
+}  // namespace
+
+bool MayChangeApprovals(int locationIndex, const std::vector<ApprovalChange>& changes) {
+    ApprovalPlace place;
+    if (changes.empty() || !FindApprovalPlace(locationIndex, place)) return true;
+    return MayWriteRegistryKey(place.root, ApprovalKeyPath(place), ApprovalRights(changes), ApprovalView());
+}
+
 bool ApplyApprovals(int locationIndex, const std::vector<ApprovalChange>& changes) {
     ApprovalPlace place;
     if (changes.empty() || !FindApprovalPlace(locationIndex, place)) return true;
-    const bool writes = std::any_of(changes.begin(), changes.end(), [](const ApprovalChange& c) { return !c.remove; });
-    // Deleting needs only the key that holds the values; writing may have to make it.
-    const RegKey key = writes ? CreateRegistryKey(place.root, ApprovalKeyPath(place), kRegistryCreate | ApprovalView())
-                              : OpenRegistryKey(place.root, ApprovalKeyPath(place), kRegistryWrite | ApprovalView());
+    const RegKey key = ApprovalRights(changes) == kRegistryCreate
+                           ? CreateRegistryKey(place.root, ApprovalKeyPath(place), kRegistryCreate | ApprovalView())
+                           : OpenRegistryKey(place.root, ApprovalKeyPath(place), kRegistryWrite | ApprovalView());
     if (!key) return false;
     bool complete = true;
     for (const ApprovalChange& change : changes) {

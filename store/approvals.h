@@ -7,6 +7,7 @@
 // a load starts what was started when it was saved.
 
 #include "startup/startup_list.h"
+#include "store/stored_location.h"
 
 #include <string>
 #include <vector>
@@ -24,12 +25,18 @@ struct ApprovalChange {
     std::string bytes;  // the stored value, when it is written
 };
 
+// Windows writes 12 bytes; anything up to this is copied as it is.
+constexpr size_t kLargestApproval = 64 * 1024;
+
 // What a load changes among the switches of the location: for every enabled
-// item of `stored`, its stored value (from `approvedKeyPath`) where the live
-// value differs, or a deletion where none was stored and a live value exists.
+// item of `stored`, its value in `storedApprovals` where the live value
+// differs, or a deletion where none was stored and a live value exists.
 // Switches of other entries stay.
 std::vector<ApprovalChange> PlanApprovals(int locationIndex, const StartupList& stored,
-                                          const std::string& approvedKeyPath);
+                                          const StoredValues& storedApprovals);
+
+// True when the user may make the changes. Nothing is changed.
+bool MayChangeApprovals(int locationIndex, const std::vector<ApprovalChange>& changes);
 
 // Makes the changes; true when every one succeeded.
 bool ApplyApprovals(int locationIndex, const std::vector<ApprovalChange>& changes);

@@ -44,6 +44,16 @@ std::unique_ptr<StartupList> OpenStoredLocation(const StoredPaths& paths) {
                                                  paths.disabled);
 }
 
+StoredValues ReadStoredValues(const StartupList& stored, const std::string& keyPath, size_t largest) {
+    StoredValues values;
+    const RegKey key = OpenRegistryKey(HKEY_CURRENT_USER, keyPath, kRegistryRead);
+    std::string bytes;
+    for (const StartupItem& item : stored.Items()) {
+        if (key && item.enabled != 0 && GetRegistryBinary(key.get(), item.name, largest, bytes)) values[item.name] = bytes;
+    }
+    return values;
+}
+
 void BuildConfigurationPaths(const std::string& name, int locationIndex, std::string& locationKeyPath,
                              std::string& enabledPath, std::string& disabledPath) {
     locationKeyPath = ConfigurationKeyPath(name) + "\\" + LocationKeyName(locationIndex);
@@ -86,22 +96,39 @@ bool StartupLocationSet::SaveConfiguration(const std::string& name) {
     return complete;
 }
 
-bool StartupLocationSet::LoadConfiguration(const std::string& name) {
-    if (!IsConfigurationName(name)) return false;
-    const LoadPlan plan = PlanLoad(*this, name);
+bool StartupLocationSet::LoadConfiguration(const std::string& name) { return TryLoadConfiguration(name).complete; }
+
+LoadResult StartupLocationSet::TryLoadConfiguration(const std::string& name) {
+    LoadResult result;
+    if (!IsConfigurationName(name)) return result;
+    const StoredConfiguration stored = ReadConfiguration(*this, name);
+    const LoadPlan plan = PlanLoad(*this, stored);
+    // All or nothing: a load that would stop at a place the user may not
+    // change leaves half a configuration behind.
+    result.deniedLocations = DeniedLocations(plan, *this);
+    if (!result.deniedLocations.empty()) return result;
+    result.carriedOut = true;
     HWND monitor = FindWindowA("Wardlow", "Wardlow");
     if (monitor != nullptr) SendMessageA(monitor, kMonitorLoadStarts, 0, 0);
-    bool complete = true;
+    result.complete = true;
     for (const LocationPlan& location : plan.locations) {
         StartupList& live = *Slot(location.locationIndex);
         // Every write of a location comes before its removals, so a load
         // that is ended midway has lost no entry.
         const bool written = WriteLocationPlan(location, live);
-        if (loadFillObserver != nullptr && !loadFillObserver(location.locationIndex)) return false;
-        if (!FinishLocationPlan(location, live, written)) complete = false;
+        if (loadFillObserver != nullptr && !loadFillObserver(location.locationIndex)) return LoadResult{true, false, {}};
+        if (!FinishLocationPlan(location, live, written)) result.complete = false;
     }
     if (monitor != nullptr) SendMessageA(monitor, kMonitorLoadEnded, 0, 0);
-    return complete;
+    return result;
+}
+
+bool StartupLocationSet::HoldsConfiguration(const StoredConfiguration& stored) const {
+    const LoadPlan plan = PlanLoad(*this, stored);
+    for (const LocationPlan& location : plan.locations) {
+        if (!Settled(location, *Slot(location.locationIndex))) return false;
+    }
+    return true;
 }
 
 bool StartupLocationSet::DeleteConfiguration(const std::string& name) {

@@ -6,7 +6,6 @@
 #include "platform/registry.h"
 #include "startup/shortcut_folder_startup_list.h"
 #include "store/shortcut_bytes.h"
-#include "store/stored_location.h"
 
 #include <map>
 #include <utility>
@@ -27,14 +26,15 @@ void PlanRegistryWrites(const StartupList& stored, const StartupList& live, Loca
 
 // A shortcut file is written when the file in the folder is not, byte for
 // byte, the one the load leaves there.
-void PlanShortcutWrites(const StoredPaths& paths, const ShortcutFolderStartupList& folder, LocationPlan& plan) {
-    const RegKey links = OpenRegistryKey(HKEY_CURRENT_USER, paths.links, kRegistryRead);
+void PlanShortcutWrites(const StoredLocation& stored, const ShortcutFolderStartupList& folder, LocationPlan& plan) {
     std::string wanted;
     std::string present;
-    for (const StartupItem& item : plan.stored->Items()) {
+    for (const StartupItem& item : stored.items->Items()) {
         if (item.enabled == 0) continue;
+        auto file = stored.shortcutFiles.find(item.name);
         bool fromStore = false;
-        const bool known = ShortcutFileFor(links.get(), item, wanted, fromStore);
+        const bool known =
+            ShortcutFileFor(file == stored.shortcutFiles.end() ? nullptr : &file->second, item, wanted, fromStore);
         if (known && ReadWholeFile(folder.ShortcutPath(item.name), kLargestShortcut, present) && present == wanted) {
             continue;
         }
@@ -46,18 +46,17 @@ void PlanShortcutWrites(const StoredPaths& paths, const ShortcutFolderStartupLis
     }
 }
 
-LocationPlan PlanLocation(int index, const std::string& name, StartupList& live) {
+LocationPlan PlanLocation(const StoredLocation& stored, const StartupList& live) {
     LocationPlan plan;
-    plan.locationIndex = index;
-    const StoredPaths paths(name, index);
-    plan.stored = OpenStoredLocation(paths);
+    plan.locationIndex = stored.locationIndex;
+    plan.stored = &stored;
     const auto* folder = dynamic_cast<const ShortcutFolderStartupList*>(&live);
-    PlanRegistryWrites(*plan.stored, live, plan, folder != nullptr);
-    if (folder != nullptr) PlanShortcutWrites(paths, *folder, plan);
+    PlanRegistryWrites(*stored.items, live, plan, folder != nullptr);
+    if (folder != nullptr) PlanShortcutWrites(stored, *folder, plan);
     // Names compare as storage compares them: an entry the configuration
     // holds under another spelling of its name is overwritten, not removed.
-    plan.removals = live.ItemsNotIn(*plan.stored);
-    plan.approvals = PlanApprovals(index, *plan.stored, paths.approved);
+    plan.removals = live.ItemsNotIn(*stored.items);
+    plan.approvals = PlanApprovals(stored.locationIndex, *stored.items, stored.approvals);
     return plan;
 }
 
@@ -85,22 +84,50 @@ bool LoadPlan::Empty() const {
     return true;
 }
 
-LoadPlan PlanLoad(const StartupLocationSet& locations, const std::string& name) {
-    LoadPlan plan;
+StoredConfiguration ReadConfiguration(const StartupLocationSet& locations, const std::string& name) {
+    StoredConfiguration configuration;
     for (int index = 0; index < kLocationCount; ++index) {
-        StartupList* live = locations.Slot(index);
-        if (live == nullptr) continue;
+        if (locations.Slot(index) == nullptr) continue;
+        const StoredPaths paths(name, index);
         // Configurations saved where these locations did not exist say
         // nothing about them, which must not read as "empty".
-        if (IsWow64Location(index) &&
-            !OpenRegistryKey(HKEY_CURRENT_USER, StoredPaths(name, index).locationKey, kRegistryRead)) {
-            continue;
-        }
+        if (IsWow64Location(index) && !OpenRegistryKey(HKEY_CURRENT_USER, paths.locationKey, kRegistryRead)) continue;
+        StoredLocation location;
+        location.locationIndex = index;
+        location.items = OpenStoredLocation(paths);
+        if (IsFolderLocation(index)) location.shortcutFiles = ReadStoredValues(*location.items, paths.links, kLargestShortcut);
+        location.approvals = ReadStoredValues(*location.items, paths.approved, kLargestApproval);
+        configuration.locations.push_back(std::move(location));
+    }
+    return configuration;
+}
+
+LoadPlan PlanLoad(const StartupLocationSet& locations, const StoredConfiguration& stored) {
+    LoadPlan plan;
+    for (const StoredLocation& location : stored.locations) {
+        StartupList& live = *locations.Slot(location.locationIndex);
         // Entries other programs added since the list was read are replaced too.
-        live->Reload();
-        plan.locations.push_back(PlanLocation(index, name, *live));
+        live.Reload();
+        plan.locations.push_back(PlanLocation(location, live));
     }
     return plan;
+}
+
+std::vector<int> DeniedLocations(const LoadPlan& plan, const StartupLocationSet& locations) {
+    std::vector<int> denied;
+    for (const LocationPlan& location : plan.locations) {
+        const StartupList& live = *locations.Slot(location.locationIndex);
+        const bool allowed = (!location.ChangesPlace(1) || live.MayChange(1)) &&
+                             (!location.ChangesPlace(0) || live.MayChange(0)) &&
+                             MayChangeApprovals(location.locationIndex, location.approvals);
+        if (!allowed) denied.push_back(location.locationIndex);
+    }
+    return denied;
+}
+
+bool Settled(const LocationPlan& plan, const StartupList& live) {
+    return live.HoldsAll(*plan.stored->items, IsFolderLocation(plan.locationIndex)) && plan.shortcutFiles.empty() &&
+           plan.removals.empty() && plan.approvals.empty();
 }
 
 bool WriteLocationPlan(const LocationPlan& plan, StartupList& live) {
@@ -121,5 +148,5 @@ bool FinishLocationPlan(const LocationPlan& plan, StartupList& live, bool writte
     for (const StartupItem& item : plan.removals) live.DeleteItem(item);
     const bool switched = ApplyApprovals(plan.locationIndex, plan.approvals);
     live.Reload();
-    return live.HoldsAll(*plan.stored, IsFolderLocation(plan.locationIndex)) && written && switched;
+    return live.HoldsAll(*plan.stored->items, IsFolderLocation(plan.locationIndex)) && written && switched;
 }

@@ -5,8 +5,8 @@
 // again, so a load touches only the places it changes.
 
 #include "store/approvals.h"
+#include "store/stored_location.h"
 
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -22,9 +22,9 @@ struct ShortcutFile {
 // What a load changes in one location.
 struct LocationPlan {
     int locationIndex = 0;
-    // What the configuration holds for the location, read in full when the
-    // plan was made: applying the plan reads nothing more from it.
-    std::unique_ptr<StartupList> stored;
+    // What the configuration holds for the location (read before the plan
+    // was made; applying the plan reads nothing more from the configuration).
+    const StoredLocation* stored = nullptr;
     // Entries of the live place and the disabled place, and shortcuts to a
     // target only, that the location lacks or holds otherwise.
     std::vector<StartupItem> writes;
@@ -40,15 +40,25 @@ struct LocationPlan {
 };
 
 struct LoadPlan {
-    // In slot order: every present location the configuration speaks for.
+    // In slot order, one for each location of the configuration read.
     std::vector<LocationPlan> locations;
 
     bool Empty() const;
 };
 
-// Reads every present live location again and compares it with the stored
-// configuration `name`.
-LoadPlan PlanLoad(const StartupLocationSet& locations, const std::string& name);
+// Reads every location of `stored` again and compares it with what the
+// configuration holds. The plan refers to `stored`, which must outlive it.
+LoadPlan PlanLoad(const StartupLocationSet& locations, const StoredConfiguration& stored);
+
+// The locations, in slot order, whose planned changes the user may not make
+// (a place opened for writing, a Startup folder by a file made and deleted in
+// it). A place the plan leaves alone needs no rights.
+std::vector<int> DeniedLocations(const LoadPlan& plan, const StartupLocationSet& locations);
+
+// True when the live location already is what applying the plan leaves, as a
+// load checks it: every stored item present, no entry, stored shortcut file
+// or switch left to change.
+bool Settled(const LocationPlan& plan, const StartupList& live);
 
 // Applying a location's plan comes in two halves, so that a load ended
 // between them has lost no entry: first every write, then every removal and

@@ -32,11 +32,13 @@ bool SaveShortcutBytes(const StartupList& live, const std::string& linksKeyPath)
     return allStored;
 }
 
-bool ShortcutFileFor(HKEY links, const StartupItem& item, std::string& bytes, bool& fromStore) {
-    // A configuration saved before shortcut bytes were kept has no such key.
-    fromStore = links != nullptr && GetRegistryBinary(links, item.name, kLargestShortcut, bytes) &&
-                LeadsTo(bytes, item.command);
-    if (fromStore) return true;
+bool ShortcutFileFor(const std::string* stored, const StartupItem& item, std::string& bytes, bool& fromStore) {
+    // A configuration saved before shortcut bytes were kept has none.
+    fromStore = stored != nullptr && LeadsTo(*stored, item.command);
+    if (fromStore) {
+        bytes = *stored;
+        return true;
+    }
     ShellLinkFile shortcut;
     shortcut.SetTarget(item.command);
     return shortcut.SaveToBytes(bytes);

@@ -14,12 +14,12 @@
 // stores nothing. False when a value could not be written.
 bool SaveShortcutBytes(const StartupList& live, const std::string& linksKeyPath);
 
-// The whole file a load leaves for the enabled item `item` of a stored
-// location whose "Links" key is `links` (null when it has none): the stored
-// copy, when it loads as a shortcut whose target is the item's command
+// The whole file a load leaves for the enabled stored item `item`, whose
+// stored shortcut file is `stored` (null when there is none): the stored
+// file, when it loads as a shortcut whose target is the item's command
 // (`fromStore` true); otherwise the plain shortcut to the command that the
 // folder list's Add writes, made in memory. False when neither can be had.
-bool ShortcutFileFor(HKEY links, const StartupItem& item, std::string& bytes, bool& fromStore);
+bool ShortcutFileFor(const std::string* stored, const StartupItem& item, std::string& bytes, bool& fromStore);
 
 // Shortcut files larger than this are not kept.
 constexpr size_t kLargestShortcut = 64 * 1024;

@@ -167,3 +167,32 @@ TEST_CASE(TheTailFollowsTheProgramNameAndItsBlanks) {
     CHECK_EQ(std::string(CommandLineTail("v.exe")), "");
     CHECK_EQ(std::string(CommandLineTail("")), "");
 }
+
+TEST_CASE(ALoadThatNeedsAdministratorRightsGoesToAnElevatedCopyOrOpensTheDialog) {
+    // The name as the copy must read it back: spaces and quotes are part of it.
+    const std::string name = " My  \"Work\" ";
+    Reset({{"UserOld", "C:\\user-old.exe"}});
+    fixture::SetString(HKEY_CURRENT_USER, Stored(name, "HKCU-Run", "Enabled"), "UserNew", "C:\\user-new.exe");
+    fixture::SetString(HKEY_CURRENT_USER, Stored(name, "HKLM-Run", "Enabled"), "MachineNew", "C:\\machine-new.exe");
+    fixture::SetString(HKEY_LOCAL_MACHINE, fixture::kHklmRun, "MachineOld", "C:\\machine-old.exe");
+    fixture::ReadOnlyKey readOnly(HKEY_LOCAL_MACHINE, fixture::kHklmRun);
+    ExpectDialog("load " + name);
+    CHECK_EQ(fixture::Snapshot(HKEY_CURRENT_USER, kUserRun), std::vector<std::string>{"UserOld=C:\\user-old.exe"});
+    CHECK_EQ(fixture::Snapshot(HKEY_LOCAL_MACHINE, fixture::kHklmRun),
+             std::vector<std::string>{"MachineOld=C:\\machine-old.exe"});
+
+    // With a limited token the copy does it; its consent prompt is the only question.
+    char temp[MAX_PATH];
+    GetTempPathA(MAX_PATH, temp);
+    const std::string log = std::string(temp) + "elevated_copy.log";
+    DeleteFileA(log.c_str());
+    const std::string limited = fixture::ProgramDirectory() + "limited_veltrane.exe";
+    const driver::Outcome outcome = driver::RunRawCommand("\"" + limited + "\" load " + name, limited);
+    CHECK(!outcome.dialogOpened);
+    CHECK_EQ(fixture::ReadFileBytes(log), "load " + name + "\n");
+    CHECK_EQ(fixture::Snapshot(HKEY_CURRENT_USER, kUserRun), std::vector<std::string>{"UserNew=C:\\user-new.exe"});
+    CHECK_EQ(fixture::Snapshot(HKEY_LOCAL_MACHINE, fixture::kHklmRun),
+             std::vector<std::string>{"MachineNew=C:\\machine-new.exe"});
+    DeleteFileA(log.c_str());
+    fixture::DeleteValue(HKEY_LOCAL_MACHINE, fixture::kHklmRun, "MachineNew");
+}

@@ -44,7 +44,10 @@ void Reset(const std::vector<std::string>& configurations, const std::vector<std
 // process with exit code 0.
 class OpenDialog {
 public:
-    OpenDialog() : program(driver::Program::Start("")), window(program.WaitForDialog()) { REQUIRE(window != nullptr); }
+    OpenDialog() : OpenDialog(driver::Program::Start("")) {}
+    explicit OpenDialog(driver::Program started) : program(std::move(started)), window(program.WaitForDialog()) {
+        REQUIRE(window != nullptr);
+    }
     ~OpenDialog() {
         if (program.running()) driver::Close(window);
         CHECK_EQ(program.WaitForExit(), 0u);
@@ -278,4 +281,84 @@ TEST_CASE(KeysAndTheCloseBox) {
         CHECK_EQ(dialog.program.WaitForExit(), 0u);
     }
     CHECK(Configurations().empty());
+}
+
+namespace {
+
+const char kNeedsRights[] =
+    "Loading this configuration changes startup entries that only an administrator may change (HKLM-Run). ";
+
+// What the stand-in for the elevated copy was started with, one run a line;
+// emptied for the next test.
+std::string CopyLog() {
+    char temp[MAX_PATH];
+    GetTempPathA(MAX_PATH, temp);
+    const std::string path = std::string(temp) + "elevated_copy.log";
+    const std::string log = fixture::ReadFileBytes(path);
+    DeleteFileA(path.c_str());
+    return log;
+}
+
+// The load choice, the first configuration, past the backup warning.
+void ChooseLoad(HWND dialog) {
+    driver::Click(dialog, IDC_LOAD);
+    driver::Select(dialog, IDC_CONFIGURATIONS, 0);
+    driver::Answer(OkShows(dialog, kM6, kOkCancel), IDOK);
+}
+
+}  // namespace
+
+TEST_CASE(ALoadThatNeedsAdministratorRightsChangesNothingOrGoesToAnElevatedCopy) {
+    Reset({"Work"}, {"Other"});
+    fixture::SetString(HKEY_CURRENT_USER, Stored("Work", "HKLM-Run"), "Machine", "C:\\Machine.exe");
+    fixture::DeleteValue(HKEY_LOCAL_MACHINE, fixture::kHklmRun, "Machine");
+    fixture::ReadOnlyKey readOnly(HKEY_LOCAL_MACHINE, fixture::kHklmRun);
+    const std::string limited = fixture::ProgramDirectory() + "limited_veltrane.exe";
+    CopyLog();
+    {
+        // Wine runs the program with the full token: there is nothing to offer.
+        OpenDialog dialog;
+        ChooseLoad(dialog);
+        Box refused = driver::WaitForBox(dialog);
+        CHECK_EQ(refused.text, std::string(kNeedsRights) + "Nothing was changed.");
+        CHECK_EQ(refused.buttons, kOk);
+        driver::Answer(refused, IDOK);
+        CHECK_EQ(UserRun(), std::vector<std::string>{"Other=C:\\Other.exe"});
+    }
+    {
+        OpenDialog dialog(driver::Program::StartRaw("\"" + limited + "\"", limited));
+        ChooseLoad(dialog);
+        Box question = driver::WaitForBox(dialog);
+        CHECK_EQ(question.text, std::string(kNeedsRights) + "Load it as administrator?");
+        CHECK_EQ(question.buttons, kYesNo);
+        driver::Answer(question, IDNO);
+        CHECK(driver::NoBoxOpen(dialog));
+        CHECK_EQ(UserRun(), std::vector<std::string>{"Other=C:\\Other.exe"});
+        CHECK_EQ(CopyLog(), "");
+
+        driver::Answer(OkShows(dialog, kM6, kOkCancel), IDOK);
+        driver::Answer(driver::WaitForBox(dialog), IDYES);
+        Box done = driver::WaitForBox(dialog);
+        CHECK_EQ(done.text, kM7);
+        driver::Answer(done, IDOK);
+        CHECK_EQ(CopyLog(), "load Work\n");
+        CHECK_EQ(UserRun(), std::vector<std::string>{"Work=C:\\Work.exe"});
+        CHECK(fixture::ValueExists(HKEY_LOCAL_MACHINE, fixture::kHklmRun, "Machine"));
+    }
+    fixture::DeleteValue(HKEY_LOCAL_MACHINE, fixture::kHklmRun, "Machine");
+    fixture::SetKeyDacl(HKEY_LOCAL_MACHINE, fixture::kHklmRun, "D:P(A;;KRWDSD;;;WD)");
+    Reset({"Work"}, {"Other"});
+    fixture::SetString(HKEY_CURRENT_USER, Stored("Work", "HKLM-Run"), "Machine", "C:\\Machine.exe");
+    {
+        // A refused consent prompt starts no copy, as a copy that cannot start.
+        SetEnvironmentVariableA("VELTRANE_TEST_COPY", "C:\\no such copy.exe");
+        OpenDialog dialog(driver::Program::StartRaw("\"" + limited + "\"", limited));
+        SetEnvironmentVariableA("VELTRANE_TEST_COPY", nullptr);
+        ChooseLoad(dialog);
+        driver::Answer(driver::WaitForBox(dialog), IDYES);
+        Box refused = driver::WaitForBox(dialog);
+        CHECK_EQ(refused.text, std::string(kNeedsRights) + "Nothing was changed.");
+        driver::Answer(refused, IDOK);
+        CHECK_EQ(UserRun(), std::vector<std::string>{"Other=C:\\Other.exe"});
+    }
 }

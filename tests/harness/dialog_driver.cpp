@@ -79,9 +79,9 @@ std::string VeltranePath() { return fixture::ProgramDirectory() + "..\\veltrane.
 
 Program Program::Start(const std::string& tail) { return StartRaw("\"" + VeltranePath() + "\" " + tail); }
 
-Program Program::StartRaw(const std::string& commandLine) {
+Program Program::StartRaw(const std::string& commandLine, const std::string& path) {
     Program program;
-    program.path_ = VeltranePath();
+    program.path_ = path;
     std::vector<char> line(commandLine.begin(), commandLine.end());
     line.push_back('\0');
     STARTUPINFOA startup{};
@@ -127,7 +127,9 @@ HWND Program::WaitForDialog() const {
 
 Outcome RunCommand(const std::string& tail) { return Finish(Program::Start(tail)); }
 
-Outcome RunRawCommand(const std::string& commandLine) { return Finish(Program::StartRaw(commandLine)); }
+Outcome RunRawCommand(const std::string& commandLine, const std::string& program) {
+    return Finish(Program::StartRaw(commandLine, program));
+}
 
 std::string Text(HWND window) {
     const LRESULT length = SendMessageA(window, WM_GETTEXTLENGTH, 0, 0);

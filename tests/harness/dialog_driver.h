@@ -14,13 +14,17 @@ namespace driver {
 
 extern const char kDialogTitle[];
 
+// Full path of veltrane.exe, for building command lines by hand.
+std::string VeltranePath();
+
 // One running veltrane.exe.
 class Program {
 public:
     // Starts build/<arch>/veltrane.exe with `tail` after its quoted path.
     static Program Start(const std::string& tail);
-    // Starts it with the whole command line given (the program path included).
-    static Program StartRaw(const std::string& commandLine);
+    // Starts `program` (veltrane.exe by default) with the whole command line
+    // given (the program path included).
+    static Program StartRaw(const std::string& commandLine, const std::string& program = VeltranePath());
     Program() = default;
     Program(Program&&) = default;
     Program& operator=(Program&&) = default;
@@ -43,9 +47,6 @@ private:
     std::string path_;
 };
 
-// Full path of veltrane.exe, for building command lines by hand.
-std::string VeltranePath();
-
 // What a command-line run did: whether the dialog opened (it is then closed
 // with Close) and the exit code.
 struct Outcome {
@@ -53,7 +54,7 @@ struct Outcome {
     DWORD exitCode = 0x7FFFFFFF;
 };
 Outcome RunCommand(const std::string& tail);
-Outcome RunRawCommand(const std::string& commandLine);
+Outcome RunRawCommand(const std::string& commandLine, const std::string& program = VeltranePath());
 
 std::string Text(HWND window);
 std::string ControlText(HWND dialog, int id);

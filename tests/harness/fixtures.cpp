@@ -1,5 +1,7 @@
 #include "harness/fixtures.h"
 
+#include <sddl.h>
+
 #include <algorithm>
 #include <cstdio>
 
@@ -20,6 +22,41 @@ ScratchKey::ScratchKey(HKEY root, std::string path) : root_(root), path_(std::mo
 }
 
 ScratchKey::~ScratchKey() { DeleteTree(root_, path_); }
+
+bool SetKeyDacl(HKEY root, const std::string& path, const char* dacl) {
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(dacl, SDDL_REVISION_1, &descriptor, nullptr)) return false;
+    HKEY key = nullptr;
+    bool set = false;
+    if (RegOpenKeyExA(root, path.c_str(), 0, WRITE_DAC | kView, &key) == ERROR_SUCCESS) {
+        set = RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, descriptor) == ERROR_SUCCESS;
+        RegCloseKey(key);
+    }
+    LocalFree(descriptor);
+    return set;
+}
+
+ReadOnlyKey::ReadOnlyKey(HKEY root, std::string path) : root_(root), path_(std::move(path)) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(root_, path_.c_str(), 0, READ_CONTROL | kView, &key) == ERROR_SUCCESS) {
+        DWORD size = 0;
+        RegGetKeySecurity(key, DACL_SECURITY_INFORMATION, nullptr, &size);
+        saved_.resize(size);
+        if (size == 0 || RegGetKeySecurity(key, DACL_SECURITY_INFORMATION, saved_.data(), &size) != ERROR_SUCCESS) {
+            saved_.clear();
+        }
+        RegCloseKey(key);
+    }
+    // Read, change the security, delete: the fixture can undo itself.
+    SetKeyDacl(root_, path_, "D:P(A;;KRWDSD;;;WD)");
+}
+
+ReadOnlyKey::~ReadOnlyKey() {
+    HKEY key = nullptr;
+    if (saved_.empty() || RegOpenKeyExA(root_, path_.c_str(), 0, WRITE_DAC | kView, &key) != ERROR_SUCCESS) return;
+    RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, saved_.data());
+    RegCloseKey(key);
+}
 
 std::string UniqueTestPath(const std::string& label) {
     static int counter = 0;

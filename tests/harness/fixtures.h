@@ -26,6 +26,26 @@ private:
     std::string path_;
 };
 
+// Makes an existing key read-only for everyone (values and subkeys can be
+// read, not written; the security can still be changed), as a machine-wide
+// key is for a user without administrator rights. Its security comes back
+// when the fixture goes.
+class ReadOnlyKey {
+public:
+    ReadOnlyKey(HKEY root, std::string path);
+    ~ReadOnlyKey();
+    ReadOnlyKey(const ReadOnlyKey&) = delete;
+    ReadOnlyKey& operator=(const ReadOnlyKey&) = delete;
+
+private:
+    HKEY root_;
+    std::string path_;
+    std::vector<BYTE> saved_;
+};
+
+// Gives the key the access control list of the SDDL text `dacl`.
+bool SetKeyDacl(HKEY root, const std::string& path, const char* dacl);
+
 // A unique path below HKCU\Software\VeltraneTests for one test.
 std::string UniqueTestPath(const std::string& label);
 

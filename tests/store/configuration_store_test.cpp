@@ -1,6 +1,7 @@
 #include "catalog/startup_location_set.h"
 #include "catalog/location_table.h"
 #include "store/configuration_store.h"
+#include "startup/shortcut_folder_startup_list.h"
 #include "store/load_plan.h"
 #include "harness/check.h"
 #include "harness/fixtures.h"
@@ -575,8 +576,10 @@ TEST_CASE(TaskManagerSwitchesTravelWithAConfiguration) {
 
 namespace {
 
-// Each change of a plan as "location: what name".
-std::vector<std::string> Changes(const LoadPlan& plan) {
+// Each change a load of the configuration would make, as "location: what name".
+std::vector<std::string> Changes(const StartupLocationSet& set, const std::string& name) {
+    const StoredConfiguration stored = ReadConfiguration(set, name);
+    const LoadPlan plan = PlanLoad(set, stored);
     std::vector<std::string> changes;
     for (const LocationPlan& location : plan.locations) {
         const std::string where = std::string(LocationKeyName(location.locationIndex)) + ": ";
@@ -596,7 +599,7 @@ TEST_CASE(ALoadOfWhatIsAlreadyLiveWritesNothing) {
     // As an earlier version stored a shortcut: by its target only.
     fixture::SetString(HKEY_CURRENT_USER, Stored("Targets", "UserStartup\\Enabled"), "Plain", "C:\\windows\\notepad.exe");
     REQUIRE(catalog.set.LoadConfiguration("Targets"));
-    CHECK_EQ(Changes(PlanLoad(catalog.set, "Targets")), std::vector<std::string>{});
+    CHECK_EQ(Changes(catalog.set, "Targets"), std::vector<std::string>{});
 
     FillEveryLocation("same");
     const DWORD seven = 7;
@@ -606,7 +609,7 @@ TEST_CASE(ALoadOfWhatIsAlreadyLiveWritesNothing) {
     SetApproval(HKEY_CURRENT_USER, "Run", "Num", switchedOff);
     SetApproval(HKEY_LOCAL_MACHINE, "Run", "Machine same", switchedOn);
     REQUIRE(catalog.set.SaveConfiguration("Same"));
-    CHECK_EQ(Changes(PlanLoad(catalog.set, "Same")), std::vector<std::string>{});
+    CHECK_EQ(Changes(catalog.set, "Same"), std::vector<std::string>{});
     const std::vector<std::pair<HKEY, std::string>> keys = {
         {HKEY_CURRENT_USER, fixture::kHkcuRun}, {HKEY_LOCAL_MACHINE, fixture::kHklmRun},
         {HKEY_CURRENT_USER, fixture::DisabledKey("HKCU-Run")}, {HKEY_CURRENT_USER, Approved("Run")},
@@ -639,7 +642,7 @@ TEST_CASE(APlanWritesWhatDiffersRemovesWhatIsExtraAndTheLoadVerifies) {
     REQUIRE(fixture::MakeShortcut(userStartup + "Notes.lnk", "C:\\windows\\notepad.exe", "--changed"));
     SetApproval(HKEY_CURRENT_USER, "Run", "User run saved", switchedOn);
     fixture::SetString(HKEY_CURRENT_USER, fixture::DisabledKey("HKCU-Run"), "Extra", "extra.exe");
-    CHECK_EQ(Changes(PlanLoad(catalog.set, "Target")),
+    CHECK_EQ(Changes(catalog.set, "Target"),
              (std::vector<std::string>{"UserStartup: file Notes", "HKLM-Run: write Machine saved",
                                        "HKCU-Run: write User run saved", "HKCU-Run: remove disabled Extra",
                                        "HKCU-Run: switch User run saved"}));
@@ -648,4 +651,39 @@ TEST_CASE(APlanWritesWhatDiffersRemovesWhatIsExtraAndTheLoadVerifies) {
     CHECK_EQ(fixture::RawSnapshot(HKEY_CURRENT_USER, fixture::kHkcuRun), savedRun);
     CHECK_EQ(fixture::ReadShortcut(userStartup + "Notes.lnk").arguments, "--saved");
     CHECK_EQ(ApprovalBytes(HKEY_CURRENT_USER, Approved("Run"), "User run saved"), switchedOff);
+}
+
+// ---- Loads the user's rights do not allow ----------------------------------------------------------------------
+
+TEST_CASE(ALoadIsAllOrNothingAndNeedsRightsOnlyWhereItChangesSomething) {
+    Catalog catalog;
+    fixture::SetString(HKEY_LOCAL_MACHINE, fixture::kHklmRun, "MachineOld", "machine-old.exe");
+    fixture::SetString(HKEY_CURRENT_USER, fixture::kHkcuRun, "UserNew", "user-new.exe");
+    REQUIRE(catalog.set.SaveConfiguration("Machine as it is"));
+    fixture::SetString(HKEY_LOCAL_MACHINE, fixture::kHklmRun, "MachineNew", "machine-new.exe");
+    fixture::SetString(HKEY_CURRENT_USER, fixture::DisabledKey("HKCU-Run"), "Parked", "parked.exe");
+    REQUIRE(catalog.set.SaveConfiguration("X"));
+    fixture::ClearLiveLocations();
+    fixture::SetString(HKEY_LOCAL_MACHINE, fixture::kHklmRun, "MachineOld", "machine-old.exe");
+    fixture::SetString(HKEY_CURRENT_USER, fixture::kHkcuRun, "UserOld", "user-old.exe");
+    fixture::MakeShortcut(userStartup + "Link.lnk", "C:\\windows\\notepad.exe");
+    const std::vector<std::string> before = fixture::LiveState();
+
+    fixture::ReadOnlyKey readOnly(HKEY_LOCAL_MACHINE, fixture::kHklmRun);
+    const LoadResult refused = catalog.set.TryLoadConfiguration("X");
+    CHECK(!refused.carriedOut);
+    CHECK_EQ(refused.deniedLocations, std::vector<int>{2});
+    CHECK_EQ(fixture::LiveState(), before);
+
+    const LoadResult loaded = catalog.set.TryLoadConfiguration("Machine as it is");
+    CHECK(loaded.carriedOut && loaded.complete);
+    CHECK_EQ(fixture::Snapshot(HKEY_CURRENT_USER, fixture::kHkcuRun), std::vector<std::string>{"UserNew=user-new.exe"});
+    CHECK(fixture::ShortcutsIn(userStartup).empty());
+
+    // A Startup folder is checked by making a file in it.
+    ShortcutFolderStartupList missing(0, userStartup + "Not there\\", HKEY_CURRENT_USER, fixture::DisabledKey("UserStartup"));
+    CHECK(!missing.MayChange(1));
+    CHECK(missing.MayChange(0));
+    CHECK(catalog.set.Slot(0)->MayChange(1));
+    CHECK_EQ(fixture::FolderEntries(userStartup), std::vector<std::string>{});
 }
