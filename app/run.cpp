@@ -2,6 +2,7 @@
 #include "app/elevation.h"
 #include "app/main_dialog.h"
 #include "catalog/startup_location_set.h"
+#include "store/configuration_store.h"
 
 #include <ole2.h>
 
@@ -21,7 +22,7 @@ bool SameVerb(const char* text, size_t length, const char* verb) {
     return true;
 }
 
-enum class Verb { None, Load, Save, Delete };
+enum class Verb { None, Load, Save, Delete, Undo };
 
 // A load the user's rights do not allow goes to an elevated copy, where
 // Windows can start one; the consent prompt is the only question.
@@ -35,6 +36,7 @@ Verb ParseVerb(const char* text, size_t length) {
     if (SameVerb(text, length, "load")) return Verb::Load;
     if (SameVerb(text, length, "save")) return Verb::Save;
     if (SameVerb(text, length, "delete")) return Verb::Delete;
+    if (SameVerb(text, length, "undo")) return Verb::Undo;
     return Verb::None;
 }
 
@@ -72,10 +74,15 @@ bool StartupLocationSet::HandleCommandLine(const char* commandLineTail) {
     // Only the space separates words; a tab belongs to the word.
     while (*verb == ' ') ++verb;
     if (*verb == '\0') return false;
-    const char* verbEnd = std::strchr(verb, ' ');
-    if (verbEnd == nullptr) return false;
+    const char* verbEnd = verb + std::strcspn(verb, " ");
     const Verb command = ParseVerb(verb, static_cast<size_t>(verbEnd - verb));
     if (command == Verb::None) return false;
+    // Undo takes no name: it loads the state the last load replaced.
+    if (command == Verb::Undo) {
+        return verbEnd[std::strspn(verbEnd, " ")] == '\0' && ConfigurationExists(kBeforeLastLoad) &&
+               LoadFromCommandLine(*this, kBeforeLastLoad);
+    }
+    if (*verbEnd == '\0') return false;
     // The name is the rest of the line exactly as typed.
     const std::string name(verbEnd + 1);
     if (name.empty()) return false;
@@ -89,6 +96,7 @@ bool StartupLocationSet::HandleCommandLine(const char* commandLineTail) {
         case Verb::Delete:
             return DeleteConfiguration(name);
         case Verb::None:
+        case Verb::Undo:
             break;
     }
     return false;

@@ -13,6 +13,7 @@
 #include <utility>
 
 const char kConfigurationsKey[] = "Software\\Ostrel\\Veltrane";
+const char kBeforeLastLoad[] = "(before last load)";
 
 namespace {
 
@@ -107,6 +108,9 @@ LoadResult StartupLocationSet::TryLoadConfiguration(const std::string& name) {
     // change leaves half a configuration behind.
     result.deniedLocations = DeniedLocations(plan, *this);
     if (!result.deniedLocations.empty()) return result;
+    // The state the load replaces, kept for an undo. The configuration being
+    // loaded was read above, so this may replace it (an undo of an undo).
+    if (!SaveConfiguration(kBeforeLastLoad)) return result;
     result.carriedOut = true;
     HWND monitor = FindWindowA("Wardlow", "Wardlow");
     if (monitor != nullptr) SendMessageA(monitor, kMonitorLoadStarts, 0, 0);

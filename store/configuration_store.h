@@ -10,6 +10,10 @@ void BuildConfigurationPaths(const std::string& name, int locationIndex, std::st
 // Path of the program's own key; each subkey is one configuration.
 extern const char kConfigurationsKey[];
 
+// Every load first keeps what the locations hold under this name, so that
+// loading it undoes the load. It is an ordinary configuration otherwise.
+extern const char kBeforeLastLoad[];
+
 // A name the store accepts: one key name of its own below the program's key.
 bool IsConfigurationName(const std::string& name);
 

@@ -196,3 +196,20 @@ TEST_CASE(ALoadThatNeedsAdministratorRightsGoesToAnElevatedCopyOrOpensTheDialog)
     DeleteFileA(log.c_str());
     fixture::DeleteValue(HKEY_LOCAL_MACHINE, fixture::kHklmRun, "MachineNew");
 }
+
+TEST_CASE(UndoGivesBackWhatTheLastLoadReplaced) {
+    Reset({{"Tool", "C:\\tool.exe"}});
+    ExpectDialog("undo");  // no load yet, nothing to undo
+    ExpectCarriedOut("save A");
+    fixture::DeleteValue(HKEY_CURRENT_USER, kUserRun, "Tool");
+    fixture::SetString(HKEY_CURRENT_USER, kUserRun, "Changed", "C:\\changed.exe");
+    ExpectCarriedOut("load A");
+    CHECK_EQ(fixture::Snapshot(HKEY_CURRENT_USER, kUserRun), std::vector<std::string>{"Tool=C:\\tool.exe"});
+    ExpectCarriedOut("UNDO  ");
+    CHECK_EQ(fixture::Snapshot(HKEY_CURRENT_USER, kUserRun), std::vector<std::string>{"Changed=C:\\changed.exe"});
+    // The undo kept what it replaced: undoing it again is a redo.
+    ExpectCarriedOut("undo");
+    CHECK_EQ(fixture::Snapshot(HKEY_CURRENT_USER, kUserRun), std::vector<std::string>{"Tool=C:\\tool.exe"});
+    ExpectDialog("undo A");
+    CHECK_EQ(Configurations(), (std::vector<std::string>{"(before last load)", "A"}));
+}

@@ -674,6 +674,7 @@ TEST_CASE(ALoadIsAllOrNothingAndNeedsRightsOnlyWhereItChangesSomething) {
     CHECK(!refused.carriedOut);
     CHECK_EQ(refused.deniedLocations, std::vector<int>{2});
     CHECK_EQ(fixture::LiveState(), before);
+    CHECK(!catalog.set.ConfigurationExists(kBeforeLastLoad));
 
     const LoadResult loaded = catalog.set.TryLoadConfiguration("Machine as it is");
     CHECK(loaded.carriedOut && loaded.complete);
@@ -686,4 +687,47 @@ TEST_CASE(ALoadIsAllOrNothingAndNeedsRightsOnlyWhereItChangesSomething) {
     CHECK(missing.MayChange(0));
     CHECK(catalog.set.Slot(0)->MayChange(1));
     CHECK_EQ(fixture::FolderEntries(userStartup), std::vector<std::string>{});
+}
+
+// ---- Undo ------------------------------------------------------------------------------------------------------
+
+namespace {
+
+// Every key of a stored configuration and the values it holds, exactly.
+std::vector<std::string> StoredTree(const std::string& name) {
+    std::vector<std::string> tree;
+    for (const std::string& location : Keys(Stored(name))) {
+        tree.push_back(location);
+        for (const std::string& place : Keys(Stored(name, location))) {
+            for (const std::string& value : fixture::RawSnapshot(HKEY_CURRENT_USER, Stored(name, location + "\\" + place))) {
+                tree.push_back(location + "\\" + place + ": " + value);
+            }
+        }
+    }
+    return tree;
+}
+
+}  // namespace
+
+TEST_CASE(EveryLoadKeepsTheStateItReplacesForAnUndo) {
+    Catalog catalog;
+    FillEveryLocation("saved");
+    REQUIRE(catalog.set.SaveConfiguration("Saved"));
+    const std::vector<std::string> saved = fixture::LiveState();
+    fixture::ClearLiveLocations();
+    FillEveryLocation("current");
+    SetApproval(HKEY_CURRENT_USER, "Run", "User run current", switchedOff);
+    const std::vector<std::string> current = fixture::LiveState();
+    REQUIRE(catalog.set.SaveConfiguration("Current"));
+
+    CHECK(catalog.set.LoadConfiguration("Saved"));
+    CHECK_EQ(fixture::LiveState(), saved);
+    // Kept as a save of it would keep it, shortcut files and switches included.
+    CHECK_EQ(StoredTree(kBeforeLastLoad), StoredTree("Current"));
+    CHECK(StoredTree("Current").size() > 20);
+    CHECK(catalog.set.LoadConfiguration(kBeforeLastLoad));
+    CHECK_EQ(fixture::LiveState(), current);
+    CHECK_EQ(ApprovalBytes(HKEY_CURRENT_USER, Approved("Run"), "User run current"), switchedOff);
+    CHECK(catalog.set.LoadConfiguration(kBeforeLastLoad));
+    CHECK_EQ(fixture::LiveState(), saved);
 }
