@@ -158,11 +158,17 @@ void MainDialog::Load() {
     const LoadResult result = locations.TryLoadConfiguration(name);
     if (!result.deniedLocations.empty()) {
         LoadAsAdministrator(name, LocationNames(result.deniedLocations));
-    } else if (result.complete) {
-        Tell(kRestored, MB_OK | MB_ICONINFORMATION);
-    } else {
-        Tell(kRestoreFailed, MB_OK | MB_ICONHAND);
+        return;
     }
+    if (result.carriedOut) ShowBackup(name);
+    Tell(result.complete ? kRestored : kRestoreFailed, result.complete ? MB_OK | MB_ICONINFORMATION : MB_OK | MB_ICONHAND);
+}
+
+void MainDialog::ShowBackup(const std::string& loaded) {
+    FillConfigurationList();
+    const LRESULT found = SendDlgItemMessageA(window, IDC_CONFIGURATIONS, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
+                                              reinterpret_cast<LPARAM>(loaded.c_str()));
+    SendDlgItemMessageA(window, IDC_CONFIGURATIONS, CB_SETCURSEL, static_cast<WPARAM>(found), 0);
 }
 
 void MainDialog::LoadAsAdministrator(const std::string& name, const std::string& locations) {
@@ -175,9 +181,11 @@ void MainDialog::LoadAsAdministrator(const std::string& name, const std::string&
     if (Tell(question.c_str(), MB_YESNO | MB_ICONQUESTION) != IDYES) return;
     switch (LoadElevated(name, window)) {
         case ElevatedLoad::Loaded:
+            ShowBackup(name);
             Tell(kRestored, MB_OK | MB_ICONINFORMATION);
             break;
         case ElevatedLoad::Failed:
+            ShowBackup(name);
             Tell(kRestoreFailed, MB_OK | MB_ICONHAND);
             break;
         case ElevatedLoad::NotStarted:

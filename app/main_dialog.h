@@ -38,6 +38,9 @@ private:
     // offers the load to an elevated copy where Windows can elevate, or says
     // that nothing was changed.
     void LoadAsAdministrator(const std::string& name, const std::string& locations);
+    // After a load: the list shows the state the load kept for an undo, and
+    // the configuration loaded stays chosen.
+    void ShowBackup(const std::string& loaded);
 
     HWND window;
     bool savedThisSession;

@@ -210,9 +210,16 @@ TEST_CASE(LoadingAskedAndAnswered) {
     CHECK_EQ(done.buttons, kOk);
     driver::Answer(done, IDOK);
     CHECK_EQ(UserRun(), std::vector<std::string>{"Work=C:\\Work.exe"});
-    // Nothing in the dialog changes after a load.
+    // The list now offers the undo; the rest of the dialog is as it was.
     CHECK(driver::Checked(dialog, IDC_LOAD));
-    CHECK_EQ(driver::ListSelection(dialog, IDC_CONFIGURATIONS), 0);
+    CHECK_EQ(driver::ListEntries(dialog, IDC_CONFIGURATIONS), (std::vector<std::string>{"(before last load)", "Work"}));
+    CHECK_EQ(driver::ControlText(dialog, IDC_CONFIGURATIONS), "Work");
+    driver::Select(dialog, IDC_CONFIGURATIONS, 0);
+    driver::Answer(OkShows(dialog, kM6, kOkCancel), IDOK);
+    Box undone = driver::WaitForBox(dialog);
+    CHECK_EQ(undone.text, kM7);
+    driver::Answer(undone, IDOK);
+    CHECK_EQ(UserRun(), std::vector<std::string>{"Other=C:\\Other.exe"});
 }
 
 TEST_CASE(AConfigurationGoneSinceTheListWasFilled) {
