@@ -3,6 +3,7 @@
 #include "app/main_dialog.h"
 #include "catalog/startup_location_set.h"
 #include "store/configuration_store.h"
+#include "store/store_journal.h"
 
 #include <ole2.h>
 
@@ -61,6 +62,9 @@ int StartupLocationSet::Run(const char* commandLineTail) {
     // The shortcut folder lists create shell link objects from their
     // construction on, so OLE comes first and goes last.
     OleInitialize(nullptr);
+    // A save or delete an earlier run left unfinished is finished first, so
+    // that this run sees every configuration whole.
+    FinishInterruptedStoreWork();
     BuildCatalog();
     if (!HandleCommandLine(commandLineTail)) ShowMainDialog();
     ClearSlots();

@@ -95,6 +95,39 @@ bool MayWriteRegistryKey(HKEY root, const std::string& path, REGSAM rights, REGS
     }
 }
 
+bool DeleteRegistryTree(HKEY root, const std::string& path) {
+    if (path.empty()) return false;
+    using DeleteTree = LONG(WINAPI*)(HKEY, LPCSTR);
+    auto deleteTree = FindSystemFunction<DeleteTree>("advapi32.dll", "RegDeleteTreeA");
+    if (deleteTree != nullptr) {
+        deleteTree(root, path.c_str());
+    } else {
+        registry_detail::DeleteTreeByHand(root, path);
+    }
+    // Whatever the call said: what counts is that no key is left.
+    HKEY key = nullptr;
+    const LONG opened = RegOpenKeyExA(root, path.c_str(), 0, kRegistryRead, &key);
+    const RegKey left(opened == ERROR_SUCCESS ? key : nullptr);
+    return opened == ERROR_FILE_NOT_FOUND;
+}
+
+bool CopyRegistryTree(HKEY from, HKEY to) {
+    using CopyTree = LONG(WINAPI*)(HKEY, LPCSTR, HKEY);
+    auto copyTree = FindSystemFunction<CopyTree>("advapi32.dll", "RegCopyTreeA");
+    if (copyTree != nullptr) return copyTree(from, nullptr, to) == ERROR_SUCCESS;
+    return registry_detail::CopyTreeByHand(from, to);
+}
+
+bool FlushRegistryKey(HKEY key) { return RegFlushKey(key) == ERROR_SUCCESS; }
+
+bool FitsRegistryPath(const std::string& path) {
+    if (path.size() > static_cast<size_t>(std::numeric_limits<int>::max())) return false;
+    const int characters =
+        MultiByteToWideChar(CP_ACP, 0, path.data(), static_cast<int>(path.size()), nullptr, 0);
+    // Text the code page cannot convert is counted in bytes, never fewer.
+    return static_cast<size_t>(characters) <= MAX_PATH && (characters > 0 || path.size() <= MAX_PATH);
+}
+
 bool ArmRegistryValueWatch(HKEY key, HANDLE event) {
     return RegNotifyChangeKeyValue(key, FALSE, REG_NOTIFY_CHANGE_LAST_SET, event, TRUE) == ERROR_SUCCESS;
 }
@@ -120,6 +153,58 @@ bool GrowValueBuffers(ValueBuffers& buffers, DWORD dataSizeNeeded, int& growths)
     if (++growths > kMostGrowths) return false;
     buffers.name.resize(buffers.name.size() * 3);
     buffers.data.resize(std::max<size_t>(buffers.data.size() * 2, static_cast<size_t>(dataSizeNeeded) + 1));
+    return true;
+}
+
+void DeleteTreeByHand(HKEY root, const std::string& path) {
+    {
+        const RegKey key = OpenRegistryKey(root, path, kRegistryRead);
+        if (!key) return;
+        // One deletion removes one key that has no subkeys, so they go first.
+        for (const std::string& name : EnumerateRegistrySubkeys(key.get())) DeleteTreeByHand(key.get(), name);
+    }
+    RegDeleteKeyA(root, path.c_str());
+}
+
+namespace {
+
+// Copies every value of `from` into `to` with its type and bytes unchanged.
+bool CopyValuesByHand(HKEY from, HKEY to) {
+    DWORD longestName = 0;
+    DWORD longestData = 0;
+    if (RegQueryInfoKeyA(from, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &longestName,
+                         &longestData, nullptr, nullptr) != ERROR_SUCCESS) {
+        return false;
+    }
+    ValueBuffers buffers;
+    buffers.name.resize(static_cast<size_t>(longestName) + 1);
+    buffers.data.resize(static_cast<size_t>(longestData) + 1);
+    int growths = 0;
+    for (DWORD index = 0;;) {
+        DWORD nameSize = static_cast<DWORD>(buffers.name.size());
+        DWORD dataSize = static_cast<DWORD>(buffers.data.size());
+        DWORD type = REG_NONE;
+        const LONG result = RegEnumValueA(from, index, buffers.name.data(), &nameSize, nullptr, &type,
+                                          buffers.data.data(), &dataSize);
+        if (result == ERROR_NO_MORE_ITEMS) return true;
+        if (result == ERROR_MORE_DATA && GrowValueBuffers(buffers, dataSize, growths)) continue;
+        if (result != ERROR_SUCCESS || dataSize > buffers.data.size()) return false;
+        if (RegSetValueExA(to, buffers.name.data(), 0, type, buffers.data.data(), dataSize) != ERROR_SUCCESS) {
+            return false;
+        }
+        ++index;
+    }
+}
+
+}  // namespace
+
+bool CopyTreeByHand(HKEY from, HKEY to) {
+    if (!CopyValuesByHand(from, to)) return false;
+    for (const std::string& name : EnumerateRegistrySubkeys(from)) {
+        const RegKey source = OpenRegistryKey(from, name, kRegistryRead);
+        const RegKey target = CreateRegistryKey(to, name, kRegistryCreate);
+        if (!source || !target || !CopyTreeByHand(source.get(), target.get())) return false;
+    }
     return true;
 }
 

@@ -68,6 +68,25 @@ bool DeleteRegistryKey(HKEY root, const std::string& path, REGSAM view = 0);
 // may take a new subkey. Nothing is created.
 bool MayWriteRegistryKey(HKEY root, const std::string& path, REGSAM rights, REGSAM view = 0);
 
+// Deletes root\path with every subkey and value below it (RegDeleteTreeA where
+// the system has it, else key by key, deepest first). True when the key is
+// gone afterwards, also when it was never there. An empty path is refused: it
+// would name the root.
+bool DeleteRegistryTree(HKEY root, const std::string& path);
+
+// Copies every value and subkey of `from` into `to` (RegCopyTreeA where the
+// system has it, else key by key). Values of the same name in `to` are
+// overwritten; nothing else there is removed.
+bool CopyRegistryTree(HKEY from, HKEY to);
+
+// Asks the system to write the key's hive to disk now, so that what was
+// written before is on disk before what is written next.
+bool FlushRegistryKey(HKEY key);
+
+// True when the 8-bit calls can open root\path: they convert the path into a
+// buffer of MAX_PATH characters and refuse a longer one (ERROR_MORE_DATA).
+bool FitsRegistryPath(const std::string& path);
+
 // Arms a one-shot notification of changes to the key's own values (not its
 // subkeys), signalling the event asynchronously.
 bool ArmRegistryValueWatch(HKEY key, HANDLE event);
@@ -83,6 +102,10 @@ bool PrepareValueBuffers(HKEY key, ValueBuffers& buffers);
 // page of several bytes per character (UTF-8) a value can need more than
 // that. Grows both buffers for another try; false once a few tries are spent.
 bool GrowValueBuffers(ValueBuffers& buffers, DWORD dataSizeNeeded, int& growths);
+// The fallbacks of DeleteRegistryTree and CopyRegistryTree for systems before
+// Vista, with the 8-bit calls only; apart for their tests.
+void DeleteTreeByHand(HKEY root, const std::string& path);
+bool CopyTreeByHand(HKEY from, HKEY to);
 }  // namespace registry_detail
 
 template <class Visit>

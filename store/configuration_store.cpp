@@ -7,6 +7,7 @@
 #include "store/approvals.h"
 #include "store/load_plan.h"
 #include "store/shortcut_bytes.h"
+#include "store/store_journal.h"
 #include "store/stored_location.h"
 
 #include <memory>
@@ -22,8 +23,6 @@ constexpr UINT kMonitorLoadEnded = WM_USER + 315;   // 1339
 
 LoadFillObserver loadFillObserver = nullptr;
 
-std::string ConfigurationKeyPath(const std::string& name) { return std::string(kConfigurationsKey) + "\\" + name; }
-
 // Copies a live location into its empty stored copy; true when everything
 // arrived.
 bool SaveLocation(const StartupList& live, StartupList& stored) {
@@ -32,12 +31,46 @@ bool SaveLocation(const StartupList& live, StartupList& stored) {
     return stored.HoldsAll(live, false);
 }
 
+// Whether every present location went into the staging key whole, or a test
+// stopped the save midway.
+enum class Staging { Complete, Incomplete, Stopped };
+
+Staging StageConfiguration(const StartupLocationSet& locations) {
+    // The key is made even when every location is empty: loading that
+    // configuration empties them all, a clean start.
+    if (!CreateStaging()) return Staging::Incomplete;
+    bool complete = true;
+    for (int index = 0; index < kLocationCount; ++index) {
+        StartupList* live = locations.Slot(index);
+        if (live == nullptr) continue;
+        const StoredPaths paths = StoredPaths::Below(kStagingKey, index);
+        // Its key tells a later load that this location was saved, empty or not.
+        if (IsWow64Location(index) && !CreateRegistryKey(HKEY_CURRENT_USER, paths.locationKey, kRegistryCreate)) {
+            complete = false;
+        }
+        std::unique_ptr<StartupList> stored = OpenStoredLocation(paths);
+        live->Reload();
+        if (!SaveLocation(*live, *stored)) complete = false;
+        if (!SaveShortcutBytes(*live, paths.links)) complete = false;
+        if (!SaveApprovals(index, *live, paths.approved)) complete = false;
+        if (!StoreStepReached(StoreStep::LocationStaged)) return Staging::Stopped;
+    }
+    return complete ? Staging::Complete : Staging::Incomplete;
+}
+
 }  // namespace
 
-StoredPaths::StoredPaths(const std::string& name, int locationIndex) {
-    BuildConfigurationPaths(name, locationIndex, locationKey, enabled, disabled);
-    links = locationKey + "\\Links";
-    approved = locationKey + "\\Approved";
+StoredPaths::StoredPaths(const std::string& name, int locationIndex)
+    : StoredPaths(Below(ConfigurationKeyPath(name), locationIndex)) {}
+
+StoredPaths StoredPaths::Below(const std::string& configurationKey, int locationIndex) {
+    StoredPaths paths;
+    paths.locationKey = configurationKey + "\\" + LocationKeyName(locationIndex);
+    paths.enabled = paths.locationKey + "\\Enabled";
+    paths.disabled = paths.locationKey + "\\Disabled";
+    paths.links = paths.locationKey + "\\Links";
+    paths.approved = paths.locationKey + "\\Approved";
+    return paths;
 }
 
 std::unique_ptr<StartupList> OpenStoredLocation(const StoredPaths& paths) {
@@ -57,14 +90,29 @@ StoredValues ReadStoredValues(const StartupList& stored, const std::string& keyP
 
 void BuildConfigurationPaths(const std::string& name, int locationIndex, std::string& locationKeyPath,
                              std::string& enabledPath, std::string& disabledPath) {
-    locationKeyPath = ConfigurationKeyPath(name) + "\\" + LocationKeyName(locationIndex);
-    enabledPath = locationKeyPath + "\\Enabled";
-    disabledPath = locationKeyPath + "\\Disabled";
+    const StoredPaths paths(name, locationIndex);
+    locationKeyPath = paths.locationKey;
+    enabledPath = paths.enabled;
+    disabledPath = paths.disabled;
 }
+
+std::string ConfigurationKeyPath(const std::string& name) { return std::string(kConfigurationsKey) + "\\" + name; }
 
 bool IsConfigurationName(const std::string& name) {
     // A backslash would reach outside the configuration's own key.
     return !name.empty() && name.find('\\') == std::string::npos;
+}
+
+bool IsStorableName(const std::string& name) {
+    if (!IsConfigurationName(name)) return false;
+    // The staging key's paths are short and always fit; the final place's may not.
+    for (int index = 0; index < kLocationCount; ++index) {
+        const StoredPaths paths(name, index);
+        for (const std::string* path : {&paths.enabled, &paths.disabled, &paths.links, &paths.approved}) {
+            if (!FitsRegistryPath(*path)) return false;
+        }
+    }
+    return true;
 }
 
 bool StartupLocationSet::ConfigurationExists(const std::string& name) const {
@@ -75,26 +123,20 @@ bool StartupLocationSet::ConfigurationExists(const std::string& name) const {
 void SetLoadFillObserver(LoadFillObserver observer) { loadFillObserver = observer; }
 
 bool StartupLocationSet::SaveConfiguration(const std::string& name) {
-    if (!IsConfigurationName(name)) return false;
-    if (ConfigurationExists(name)) DeleteConfiguration(name);
-    // The key is made even when every location is empty: loading that
-    // configuration empties them all, a clean start.
-    bool complete = static_cast<bool>(CreateRegistryKey(HKEY_CURRENT_USER, ConfigurationKeyPath(name), kRegistryCreate));
-    for (int index = 0; index < kLocationCount; ++index) {
-        StartupList* live = slots[static_cast<size_t>(index)].get();
-        if (live == nullptr) continue;
-        const StoredPaths paths(name, index);
-        // Its key tells a later load that this location was saved, empty or not.
-        if (IsWow64Location(index) && !CreateRegistryKey(HKEY_CURRENT_USER, paths.locationKey, kRegistryCreate)) {
-            complete = false;
-        }
-        std::unique_ptr<StartupList> stored = OpenStoredLocation(paths);
-        live->Reload();
-        if (!SaveLocation(*live, *stored)) complete = false;
-        if (!SaveShortcutBytes(*live, paths.links)) complete = false;
-        if (!SaveApprovals(index, *live, paths.approved)) complete = false;
+    if (!IsStorableName(name)) return false;
+    const StoreLock lock;
+    if (!lock || !FinishInterruptedStoreWork()) return false;
+    switch (StageConfiguration(*this)) {
+        case Staging::Complete:
+            return ReplaceWithStaged(name);
+        case Staging::Incomplete:
+            // The old configuration stays as it was, and a new name stays unstored.
+            DiscardStaging();
+            return false;
+        case Staging::Stopped:
+            break;
     }
-    return complete;
+    return false;
 }
 
 bool StartupLocationSet::LoadConfiguration(const std::string& name) { return TryLoadConfiguration(name).complete; }
@@ -137,14 +179,10 @@ bool StartupLocationSet::HoldsConfiguration(const StoredConfiguration& stored) c
 
 bool StartupLocationSet::DeleteConfiguration(const std::string& name) {
     if (!IsConfigurationName(name)) return false;
-    for (int index = 0; index < kLocationCount; ++index) {
-        const StoredPaths paths(name, index);
-        // One deletion removes one key, so the deepest go first.
-        for (const std::string* path :
-             {&paths.enabled, &paths.disabled, &paths.links, &paths.approved, &paths.locationKey}) {
-            DeleteRegistryKey(HKEY_CURRENT_USER, *path);
-        }
-    }
-    DeleteRegistryKey(HKEY_CURRENT_USER, ConfigurationKeyPath(name));
-    return true;
+    const StoreLock lock;
+    // Under the lock, and once an interrupted save of the name is complete,
+    // the name's configuration is what it will stay until it is deleted.
+    if (!lock || !FinishInterruptedStoreWork()) return false;
+    if (!ConfigurationExists(name)) return true;
+    return DeleteStoredConfiguration(name);
 }

@@ -17,6 +17,13 @@ extern const char kBeforeLastLoad[];
 // A name the store accepts: one key name of its own below the program's key.
 bool IsConfigurationName(const std::string& name);
 
+// A configuration name whose stored keys a load can all open: a save refuses
+// any other, which it could store only in part.
+bool IsStorableName(const std::string& name);
+
+// Path (below HKEY_CURRENT_USER) of the configuration key of that name.
+std::string ConfigurationKeyPath(const std::string& name);
+
 // For tests: called during a load once a location holds the stored items
 // beside its old ones, before the old ones are removed. Returning false ends
 // the load there, as if the program had been stopped. The program never

@@ -14,12 +14,17 @@ class StartupLocationSet;
 // HKEY_CURRENT_USER).
 struct StoredPaths {
     StoredPaths(const std::string& name, int locationIndex);
+    // The same keys below any key laid out as a configuration key.
+    static StoredPaths Below(const std::string& configurationKey, int locationIndex);
 
     std::string locationKey;
     std::string enabled;
     std::string disabled;
     std::string links;     // the shortcut files of a Startup folder
     std::string approved;  // Task Manager's switches
+
+private:
+    StoredPaths() = default;
 };
 
 // The stored copy of one location: a registry list over its Enabled and
