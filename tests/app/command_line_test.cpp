@@ -158,6 +158,19 @@ TEST_CASE(AStoreFailureOpensTheDialog) {
     CHECK(!FileExists(UserStartupFolder() + "a|b.lnk"));
 }
 
+TEST_CASE(EveryRunFirstFinishesAnInterruptedSave) {
+    const std::string journal = "Software\\Ostrel\\VeltraneJournal";
+    Reset({{"Tool", "C:\\tool.exe"}});
+    fixture::SetString(HKEY_CURRENT_USER, Stored("Work", "HKCU-Run", "Enabled"), "Old", "C:\\old.exe");
+    // As a save leaves them when it is ended once its journal value is written.
+    fixture::SetString(HKEY_CURRENT_USER, journal + "\\Staged\\HKCU-Run\\Enabled", "New", "C:\\new.exe");
+    fixture::SetString(HKEY_CURRENT_USER, journal, "Replace", "Work");
+    ExpectDialog("load Never");
+    CHECK_EQ(fixture::Snapshot(HKEY_CURRENT_USER, Stored("Work", "HKCU-Run", "Enabled")),
+             std::vector<std::string>{"New=C:\\new.exe"});
+    CHECK(!fixture::KeyExists(HKEY_CURRENT_USER, journal));
+}
+
 TEST_CASE(TheTailFollowsTheProgramNameAndItsBlanks) {
     CHECK_EQ(std::string(CommandLineTail("\"C:\\a b\\v.exe\"  save X")), "save X");
     CHECK_EQ(std::string(CommandLineTail("\"a\"b c")), "b c");

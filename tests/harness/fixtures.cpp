@@ -236,6 +236,42 @@ unsigned long long KeyWriteTime(HKEY root, const std::string& path) {
     return (static_cast<unsigned long long>(written.dwHighDateTime) << 32) | written.dwLowDateTime;
 }
 
+std::vector<std::string> Tree(HKEY root, const std::string& path) {
+    if (!KeyExists(root, path)) return {};
+    std::vector<std::string> lines = {"\\"};
+    for (const std::string& value : RawSnapshot(root, path)) lines.push_back("\\" + value);
+    for (const std::string& sub : SubkeyNames(root, path)) {
+        for (const std::string& line : Tree(root, path + "\\" + sub)) lines.push_back("\\" + sub + line);
+    }
+    std::sort(lines.begin(), lines.end());
+    return lines;
+}
+
+void CopyTree(HKEY root, const std::string& from, const std::string& to) {
+    HKEY source = nullptr;
+    HKEY target = nullptr;
+    if (RegOpenKeyExA(root, from.c_str(), 0, KEY_READ | kView, &source) == ERROR_SUCCESS &&
+        RegCreateKeyExA(root, to.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS | kView, nullptr, &target, nullptr) ==
+            ERROR_SUCCESS) {
+        RegCopyTreeA(source, nullptr, target);
+    }
+    if (source != nullptr) RegCloseKey(source);
+    if (target != nullptr) RegCloseKey(target);
+}
+
+bool SetKeyAccess(HKEY root, const std::string& path, const char* sddl) {
+    PSECURITY_DESCRIPTOR rules = nullptr;
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl, SDDL_REVISION_1, &rules, nullptr)) return false;
+    HKEY key = nullptr;
+    bool set = false;
+    if (RegOpenKeyExA(root, path.c_str(), 0, WRITE_DAC | kView, &key) == ERROR_SUCCESS) {
+        set = RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, rules) == ERROR_SUCCESS;
+        RegCloseKey(key);
+    }
+    LocalFree(rules);
+    return set;
+}
+
 std::string ProgramDirectory() {
     char path[MAX_PATH * 4];
     DWORD length = GetModuleFileNameA(nullptr, path, sizeof(path));

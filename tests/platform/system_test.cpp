@@ -2,6 +2,7 @@
 #include "harness/fixtures.h"
 #include "harness/shell_fixtures.h"
 #include "platform/files.h"
+#include "platform/registry.h"
 #include "platform/system.h"
 
 #include <windows.h>
@@ -133,4 +134,24 @@ TEST_CASE(AFileIsReplacedWholeOnBothFamilies) {
         CHECK_EQ(fixture::ReadFileBytes(file), "new");
         CHECK_EQ(fixture::FolderEntries(folder.path()), (std::vector<std::string>{"shortcut.lnk", "sub"}));
     }
+}
+
+// The fallbacks for systems before Vista, which Wine itself never needs.
+TEST_CASE(ATreeIsCopiedAndDeletedByHandWhole) {
+    const fixture::ScratchKey scratch(HKEY_CURRENT_USER, fixture::UniqueTestPath("tree"));
+    const std::string from = scratch.sub("From");
+    fixture::SetString(HKEY_CURRENT_USER, from, "Text", "text");
+    fixture::SetRaw(HKEY_CURRENT_USER, from + "\\A\\B", "Bytes", REG_BINARY, "\0\1\2", 3);
+    fixture::SetRaw(HKEY_CURRENT_USER, from + "\\A", "None", REG_BINARY, "", 0);
+    fixture::CreateKey(HKEY_CURRENT_USER, from + "\\A\\Empty");
+    {
+        const RegKey source = OpenRegistryKey(HKEY_CURRENT_USER, from, kRegistryRead);
+        const RegKey target = CreateRegistryKey(HKEY_CURRENT_USER, scratch.sub("To"), kRegistryCreate);
+        CHECK(registry_detail::CopyTreeByHand(source.get(), target.get()));
+    }
+    REQUIRE(fixture::Tree(HKEY_CURRENT_USER, from).size() == 7);
+    CHECK_EQ(fixture::Tree(HKEY_CURRENT_USER, scratch.sub("To")), fixture::Tree(HKEY_CURRENT_USER, from));
+    registry_detail::DeleteTreeByHand(HKEY_CURRENT_USER, from);
+    CHECK(!fixture::KeyExists(HKEY_CURRENT_USER, from));
+    CHECK(fixture::KeyExists(HKEY_CURRENT_USER, scratch.sub("To")));
 }

@@ -3,6 +3,7 @@
 #include "store/configuration_store.h"
 #include "startup/shortcut_folder_startup_list.h"
 #include "store/load_plan.h"
+#include "store/store_journal.h"
 #include "harness/check.h"
 #include "harness/fixtures.h"
 #include "harness/live_locations.h"
@@ -11,11 +12,14 @@
 
 #include <algorithm>
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <string>
 #include <vector>
 
 using fixture::kConfigurations;
+
+const char kJournal[] = "Software\\Ostrel\\VeltraneJournal";
 
 namespace {
 
@@ -226,6 +230,8 @@ TEST_CASE(LoadEmptiesLocationsWithoutAStoredKeyButThe32BitOnes) {
     const std::vector<std::string> untouched = LinesOf(
         fixture::LiveState(), {"Services", "HKLM-Run32", "RunOnce32", "disabled HKLM-Run32", "disabled RunOnce32"});
     REQUIRE(untouched.size() >= 4);
+    // What a run does first leaves a configuration of an earlier version alone.
+    CHECK(FinishInterruptedStoreWork());
     CHECK(catalog.set.LoadConfiguration("Sparse"));
     std::vector<std::string> expected = untouched;
     expected.push_back("HKCU-Run: Only=only.exe");
@@ -323,13 +329,109 @@ TEST_CASE(ALoadThatCannotPlaceAnItemReportsFailureAndLoadsTheRest) {
     CHECK(catalog.set.LoadConfiguration("Fine"));
 }
 
-TEST_CASE(ASaveThatCannotStoreAnItemReportsFailure) {
+TEST_CASE(AFailedSaveLeavesTheOldConfigurationAndStoresNoNewName) {
     Catalog catalog;
-    fixture::SetString(HKEY_CURRENT_USER, fixture::kHkcuRun, "Tool", "tool.exe");
-    // The stored keys of so long a name are beyond what the registry accepts.
-    const std::string longName(240, 'x');
-    CHECK(!catalog.set.SaveConfiguration(longName));
-    CHECK(catalog.set.SaveConfiguration(std::string(100, 'x')));
+    FillEveryLocation("old");
+    REQUIRE(catalog.set.SaveConfiguration("Kept"));
+    const std::vector<std::string> kept = fixture::Tree(HKEY_CURRENT_USER, Stored("Kept"));
+    fixture::ClearLiveLocations();
+    FillEveryLocation("new");
+    // A program's key that takes no new key: found out before the old copy goes.
+    REQUIRE(fixture::SetKeyAccess(HKEY_CURRENT_USER, kConfigurations, "D:P(A;;KRWDSD;;;WD)"));
+    CHECK(!catalog.set.SaveConfiguration("Kept"));
+    CHECK(!catalog.set.SaveConfiguration("New"));
+    REQUIRE(fixture::SetKeyAccess(HKEY_CURRENT_USER, kConfigurations, "D:P(A;;KA;;;WD)"));
+    // The longest name whose stored keys a load can all open ends in
+    // "\CommonStartup\Disabled" at 260 characters; a longer one is refused.
+    const size_t longest = MAX_PATH - Stored("", "CommonStartup\\Disabled").size();
+    CHECK(!catalog.set.SaveConfiguration(std::string(longest + 1, 'x')));
+    CHECK_EQ(fixture::Tree(HKEY_CURRENT_USER, Stored("Kept")), kept);
+    CHECK_EQ(Keys(kConfigurations), std::vector<std::string>{"Kept"});
+    CHECK(!fixture::KeyExists(HKEY_CURRENT_USER, kJournal));
+    CHECK(catalog.set.SaveConfiguration(std::string(longest, 'x')));
+    CHECK_EQ(fixture::Snapshot(HKEY_CURRENT_USER, Stored(std::string(longest, 'x'), "CommonStartup\\Disabled")),
+             std::vector<std::string>{"Parked common new=c.exe"});
+    CHECK(catalog.set.LoadConfiguration(std::string(longest, 'x')));
+}
+
+namespace {
+
+int stepsToGo = 0;
+
+bool CountDown(StoreStep) { return --stepsToGo > 0; }
+
+// Runs `operation` on the configuration `name` stopped after its first step,
+// then after its second, and so on until it runs to its end, each time from
+// the configuration as it was, and each time followed by what a new run does
+// first (itself stopped once). Returns the configuration's tree after each.
+std::vector<std::vector<std::string>> StopAfterEachStep(const std::string& name,
+                                                        const std::function<bool()>& operation) {
+    const std::string aside = fixture::UniqueTestPath("aside");
+    fixture::CopyTree(HKEY_CURRENT_USER, Stored(name), aside);
+    std::vector<std::vector<std::string>> trees;
+    for (int stop = 1; stop < 50; ++stop) {
+        fixture::DeleteTree(HKEY_CURRENT_USER, Stored(name));
+        fixture::CopyTree(HKEY_CURRENT_USER, aside, Stored(name));
+        stepsToGo = stop;
+        SetStoreStepObserver(CountDown);
+        const bool succeeded = operation();
+        const bool ranToItsEnd = stepsToGo > 0;
+        stepsToGo = 1;
+        FinishInterruptedStoreWork();
+        SetStoreStepObserver(nullptr);
+        CHECK(FinishInterruptedStoreWork());
+        trees.push_back(fixture::Tree(HKEY_CURRENT_USER, Stored(name)));
+        const std::vector<std::string> listed = trees.back().empty() ? std::vector<std::string>{}
+                                                                       : std::vector<std::string>{name};
+        CHECK_EQ(Keys(kConfigurations), listed);
+        CHECK(!fixture::KeyExists(HKEY_CURRENT_USER, kJournal));
+        if (ranToItsEnd) {
+            CHECK(succeeded);
+            break;
+        }
+    }
+    fixture::DeleteTree(HKEY_CURRENT_USER, aside);
+    return trees;
+}
+
+}  // namespace
+
+TEST_CASE(ASaveStoppedAfterAnyStepLeavesTheOldConfigurationOrTheNewOneWhole) {
+    Catalog catalog;
+    FillEveryLocation("old");
+    REQUIRE(catalog.set.SaveConfiguration("Work"));
+    const std::vector<std::string> old = fixture::Tree(HKEY_CURRENT_USER, Stored("Work"));
+    fixture::ClearLiveLocations();
+    FillEveryLocation("new");
+    const std::vector<std::string> current = fixture::LiveState();
+
+    const auto trees = StopAfterEachStep("Work", [&] { return catalog.set.SaveConfiguration("Work"); });
+    // The old one while the locations are staged, one stop per present
+    // location; the new one once the journal value is written: after that,
+    // the old tree's removal, the copy, the journal's clearing, the staging's
+    // removal, and at the end.
+    int present = 0;
+    for (int index = 0; index < kLocationCount; ++index) present += catalog.set.Slot(index) != nullptr ? 1 : 0;
+    REQUIRE(trees.size() == static_cast<size_t>(present) + 6);
+    for (size_t stop = 0; stop < trees.size(); ++stop) {
+        CHECK(trees[stop] == (stop < static_cast<size_t>(present) ? old : trees.back()));
+    }
+    CHECK(trees.back() != old);
+    fixture::ClearLiveLocations();
+    CHECK(catalog.set.LoadConfiguration("Work"));
+    CHECK_EQ(fixture::LiveState(), current);
+}
+
+TEST_CASE(ADeleteStoppedAfterAnyStepIsCompletedByTheNextRun) {
+    Catalog catalog;
+    FillEveryLocation("stored");
+    REQUIRE(catalog.set.SaveConfiguration("Work"));
+    // Stopped after the journal value is written, after the keys are deleted,
+    // after the journal is cleared, and at the end.
+    const auto trees = StopAfterEachStep("Work", [&] { return catalog.set.DeleteConfiguration("Work"); });
+    CHECK_EQ(trees, std::vector<std::vector<std::string>>(4));
+    CHECK(catalog.set.SaveConfiguration("Work"));
+    CHECK(catalog.set.ConfigurationExists("Work"));
 }
 
 // ---- Shortcut files ------------------------------------------------------------------------------------------
