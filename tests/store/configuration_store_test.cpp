@@ -418,7 +418,10 @@ TEST_CASE(ASaveStoppedAfterAnyStepLeavesTheOldConfigurationOrTheNewOneWhole) {
     }
     CHECK(trees.back() != old);
     fixture::ClearLiveLocations();
-    CHECK(catalog.set.LoadConfiguration("Work"));
+    StartupLocationSet nextRun;
+    nextRun.BuildCatalog();
+    CHECK(nextRun.LoadConfiguration("Work"));
+    nextRun.ClearSlots();
     CHECK_EQ(fixture::LiveState(), current);
 }
 
@@ -430,8 +433,11 @@ TEST_CASE(ADeleteStoppedAfterAnyStepIsCompletedByTheNextRun) {
     // after the journal is cleared, and at the end.
     const auto trees = StopAfterEachStep("Work", [&] { return catalog.set.DeleteConfiguration("Work"); });
     CHECK_EQ(trees, std::vector<std::vector<std::string>>(4));
-    CHECK(catalog.set.SaveConfiguration("Work"));
-    CHECK(catalog.set.ConfigurationExists("Work"));
+    StartupLocationSet nextRun;
+    nextRun.BuildCatalog();
+    CHECK(nextRun.SaveConfiguration("Work"));
+    CHECK(nextRun.ConfigurationExists("Work"));
+    nextRun.ClearSlots();
 }
 
 // ---- Shortcut files ------------------------------------------------------------------------------------------
