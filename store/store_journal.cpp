@@ -131,7 +131,7 @@ void DiscardStaging() {
 bool ReplaceWithStaged(const std::string& name) {
     // Checked before the journal value is written, after which the old
     // configuration is no longer kept: the program's key must take the copy.
-    if (!IsStorableName(name) || !CreateRegistryKey(HKEY_CURRENT_USER, kConfigurationsKey, KEY_CREATE_SUB_KEY) ||
+    if (!IsStorableName(name) || !MayWriteRegistryKey(HKEY_CURRENT_USER, kConfigurationsKey, KEY_CREATE_SUB_KEY) ||
         !FlushRegistryKey(HKEY_CURRENT_USER) || !WriteJournal(kReplaceValue, name)) {
         ClearJournal(kReplaceValue);
         DiscardStaging();
