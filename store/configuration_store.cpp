@@ -143,7 +143,10 @@ bool StartupLocationSet::LoadConfiguration(const std::string& name) { return Try
 
 LoadResult StartupLocationSet::TryLoadConfiguration(const std::string& name) {
     LoadResult result;
-    if (!IsConfigurationName(name)) return result;
+    // No other run replaces the configuration while it is read, nor the
+    // backup while this load keeps it.
+    const StoreLock lock;
+    if (!IsConfigurationName(name) || !lock) return result;
     const StoredConfiguration stored = ReadConfiguration(*this, name);
     const LoadPlan plan = PlanLoad(*this, stored);
     // All or nothing: a load that would stop at a place the user may not

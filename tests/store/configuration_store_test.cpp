@@ -838,4 +838,15 @@ TEST_CASE(EveryLoadKeepsTheStateItReplacesForAnUndo) {
     CHECK_EQ(ApprovalBytes(HKEY_CURRENT_USER, Approved("Run"), "User run current"), switchedOff);
     CHECK(catalog.set.LoadConfiguration(kBeforeLastLoad));
     CHECK_EQ(fixture::LiveState(), saved);
+
+    // A load whose backup cannot be kept is not carried out.
+    const std::vector<std::string> backup = StoredTree(kBeforeLastLoad);
+    fixture::ClearLiveLocations();
+    FillEveryLocation("unsaved");
+    const std::vector<std::string> unsaved = fixture::LiveState();
+    fixture::ReadOnlyKey readOnly(HKEY_CURRENT_USER, kConfigurations);
+    const LoadResult refused = catalog.set.TryLoadConfiguration("Saved");
+    CHECK(!refused.carriedOut && refused.deniedLocations.empty());
+    CHECK_EQ(fixture::LiveState(), unsaved);
+    CHECK_EQ(StoredTree(kBeforeLastLoad), backup);
 }
