@@ -73,17 +73,6 @@ bool LocationPlan::ChangesPlace(unsigned char enabled) const {
     return Touches(writes, enabled) || Touches(removals, enabled) || (enabled != 0 && !shortcutFiles.empty());
 }
 
-bool LocationPlan::Empty() const {
-    return writes.empty() && shortcutFiles.empty() && removals.empty() && approvals.empty();
-}
-
-bool LoadPlan::Empty() const {
-    for (const LocationPlan& location : locations) {
-        if (!location.Empty()) return false;
-    }
-    return true;
-}
-
 StoredConfiguration ReadConfiguration(const StartupLocationSet& locations, const std::string& name) {
     StoredConfiguration configuration;
     for (int index = 0; index < kLocationCount; ++index) {

@@ -36,14 +36,11 @@ struct LocationPlan {
     // True when the location's live place or disabled place (`enabled` 0)
     // is written or has an entry removed.
     bool ChangesPlace(unsigned char enabled) const;
-    bool Empty() const;
 };
 
 struct LoadPlan {
     // In slot order, one for each location of the configuration read.
     std::vector<LocationPlan> locations;
-
-    bool Empty() const;
 };
 
 // Reads every location of `stored` again and compares it with what the
