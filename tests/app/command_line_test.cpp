@@ -208,6 +208,13 @@ TEST_CASE(ALoadThatNeedsAdministratorRightsGoesToAnElevatedCopyOrOpensTheDialog)
              std::vector<std::string>{"MachineNew=C:\\machine-new.exe"});
     DeleteFileA(log.c_str());
     fixture::DeleteValue(HKEY_LOCAL_MACHINE, fixture::kHklmRun, "MachineNew");
+
+    // A refused consent prompt starts no copy, as a copy that cannot start: the dialog opens.
+    SetEnvironmentVariableA("VELTRANE_TEST_COPY", "C:\\no such copy.exe");
+    fixture::SetKeyDacl(HKEY_LOCAL_MACHINE, fixture::kHklmRun, "D:P(A;;KRWDSD;;;WD)");
+    CHECK(driver::RunRawCommand("\"" + limited + "\" load " + name, limited).dialogOpened);
+    SetEnvironmentVariableA("VELTRANE_TEST_COPY", nullptr);
+    CHECK_EQ(fixture::Snapshot(HKEY_LOCAL_MACHINE, fixture::kHklmRun), std::vector<std::string>{});
 }
 
 TEST_CASE(UndoGivesBackWhatTheLastLoadReplaced) {

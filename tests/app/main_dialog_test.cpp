@@ -353,19 +353,4 @@ TEST_CASE(ALoadThatNeedsAdministratorRightsChangesNothingOrGoesToAnElevatedCopy)
         CHECK(fixture::ValueExists(HKEY_LOCAL_MACHINE, fixture::kHklmRun, "Machine"));
     }
     fixture::DeleteValue(HKEY_LOCAL_MACHINE, fixture::kHklmRun, "Machine");
-    fixture::SetKeyDacl(HKEY_LOCAL_MACHINE, fixture::kHklmRun, "D:P(A;;KRWDSD;;;WD)");
-    Reset({"Work"}, {"Other"});
-    fixture::SetString(HKEY_CURRENT_USER, Stored("Work", "HKLM-Run"), "Machine", "C:\\Machine.exe");
-    {
-        // A refused consent prompt starts no copy, as a copy that cannot start.
-        SetEnvironmentVariableA("VELTRANE_TEST_COPY", "C:\\no such copy.exe");
-        OpenDialog dialog(driver::Program::StartRaw("\"" + limited + "\"", limited));
-        SetEnvironmentVariableA("VELTRANE_TEST_COPY", nullptr);
-        ChooseLoad(dialog);
-        driver::Answer(driver::WaitForBox(dialog), IDYES);
-        Box refused = driver::WaitForBox(dialog);
-        CHECK_EQ(refused.text, std::string(kNeedsRights) + "Nothing was changed.");
-        driver::Answer(refused, IDOK);
-        CHECK_EQ(UserRun(), std::vector<std::string>{"Other=C:\\Other.exe"});
-    }
 }

@@ -259,19 +259,6 @@ void CopyTree(HKEY root, const std::string& from, const std::string& to) {
     if (target != nullptr) RegCloseKey(target);
 }
 
-bool SetKeyAccess(HKEY root, const std::string& path, const char* sddl) {
-    PSECURITY_DESCRIPTOR rules = nullptr;
-    if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl, SDDL_REVISION_1, &rules, nullptr)) return false;
-    HKEY key = nullptr;
-    bool set = false;
-    if (RegOpenKeyExA(root, path.c_str(), 0, WRITE_DAC | kView, &key) == ERROR_SUCCESS) {
-        set = RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, rules) == ERROR_SUCCESS;
-        RegCloseKey(key);
-    }
-    LocalFree(rules);
-    return set;
-}
-
 std::string ProgramDirectory() {
     char path[MAX_PATH * 4];
     DWORD length = GetModuleFileNameA(nullptr, path, sizeof(path));

@@ -84,9 +84,6 @@ unsigned long long KeyWriteTime(HKEY root, const std::string& path);
 std::vector<std::string> Tree(HKEY root, const std::string& path);
 // Copies the tree at `from` to `to` (RegCopyTreeA).
 void CopyTree(HKEY root, const std::string& from, const std::string& to);
-// Replaces the key's access rules by those of an SDDL text, e.g.
-// "D:P(A;;KRWDSD;;;WD)": everyone may read it, change its rules and delete it.
-bool SetKeyAccess(HKEY root, const std::string& path, const char* sddl);
 
 // Directory of the running test program, ending in a backslash.
 std::string ProgramDirectory();

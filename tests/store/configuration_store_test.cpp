@@ -336,11 +336,12 @@ TEST_CASE(AFailedSaveLeavesTheOldConfigurationAndStoresNoNewName) {
     const std::vector<std::string> kept = fixture::Tree(HKEY_CURRENT_USER, Stored("Kept"));
     fixture::ClearLiveLocations();
     FillEveryLocation("new");
-    // A program's key that takes no new key: found out before the old copy goes.
-    REQUIRE(fixture::SetKeyAccess(HKEY_CURRENT_USER, kConfigurations, "D:P(A;;KRWDSD;;;WD)"));
-    CHECK(!catalog.set.SaveConfiguration("Kept"));
-    CHECK(!catalog.set.SaveConfiguration("New"));
-    REQUIRE(fixture::SetKeyAccess(HKEY_CURRENT_USER, kConfigurations, "D:P(A;;KA;;;WD)"));
+    {
+        // A program's key that takes no new key: found out before the old copy goes.
+        fixture::ReadOnlyKey readOnly(HKEY_CURRENT_USER, kConfigurations);
+        CHECK(!catalog.set.SaveConfiguration("Kept"));
+        CHECK(!catalog.set.SaveConfiguration("New"));
+    }
     // The longest name whose stored keys a load can all open ends in
     // "\CommonStartup\Disabled" at 260 characters; a longer one is refused.
     const size_t longest = MAX_PATH - Stored("", "CommonStartup\\Disabled").size();
@@ -799,24 +800,6 @@ TEST_CASE(ALoadIsAllOrNothingAndNeedsRightsOnlyWhereItChangesSomething) {
 
 // ---- Undo ------------------------------------------------------------------------------------------------------
 
-namespace {
-
-// Every key of a stored configuration and the values it holds, exactly.
-std::vector<std::string> StoredTree(const std::string& name) {
-    std::vector<std::string> tree;
-    for (const std::string& location : Keys(Stored(name))) {
-        tree.push_back(location);
-        for (const std::string& place : Keys(Stored(name, location))) {
-            for (const std::string& value : fixture::RawSnapshot(HKEY_CURRENT_USER, Stored(name, location + "\\" + place))) {
-                tree.push_back(location + "\\" + place + ": " + value);
-            }
-        }
-    }
-    return tree;
-}
-
-}  // namespace
-
 TEST_CASE(EveryLoadKeepsTheStateItReplacesForAnUndo) {
     Catalog catalog;
     FillEveryLocation("saved");
@@ -831,16 +814,14 @@ TEST_CASE(EveryLoadKeepsTheStateItReplacesForAnUndo) {
     CHECK(catalog.set.LoadConfiguration("Saved"));
     CHECK_EQ(fixture::LiveState(), saved);
     // Kept as a save of it would keep it, shortcut files and switches included.
-    CHECK_EQ(StoredTree(kBeforeLastLoad), StoredTree("Current"));
-    CHECK(StoredTree("Current").size() > 20);
+    CHECK_EQ(fixture::Tree(HKEY_CURRENT_USER, Stored(kBeforeLastLoad)), fixture::Tree(HKEY_CURRENT_USER, Stored("Current")));
+    CHECK(fixture::Tree(HKEY_CURRENT_USER, Stored("Current")).size() > 20);
     CHECK(catalog.set.LoadConfiguration(kBeforeLastLoad));
     CHECK_EQ(fixture::LiveState(), current);
     CHECK_EQ(ApprovalBytes(HKEY_CURRENT_USER, Approved("Run"), "User run current"), switchedOff);
-    CHECK(catalog.set.LoadConfiguration(kBeforeLastLoad));
-    CHECK_EQ(fixture::LiveState(), saved);
 
     // A load whose backup cannot be kept is not carried out.
-    const std::vector<std::string> backup = StoredTree(kBeforeLastLoad);
+    const std::vector<std::string> backup = fixture::Tree(HKEY_CURRENT_USER, Stored(kBeforeLastLoad));
     fixture::ClearLiveLocations();
     FillEveryLocation("unsaved");
     const std::vector<std::string> unsaved = fixture::LiveState();
@@ -848,5 +829,5 @@ TEST_CASE(EveryLoadKeepsTheStateItReplacesForAnUndo) {
     const LoadResult refused = catalog.set.TryLoadConfiguration("Saved");
     CHECK(!refused.carriedOut && refused.deniedLocations.empty());
     CHECK_EQ(fixture::LiveState(), unsaved);
-    CHECK_EQ(StoredTree(kBeforeLastLoad), backup);
+    CHECK_EQ(fixture::Tree(HKEY_CURRENT_USER, Stored(kBeforeLastLoad)), backup);
 }
