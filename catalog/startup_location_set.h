@@ -57,6 +57,11 @@ public:
     void ClearSlots();
 
 private:
+    // Saves what the lists hold under `name`; `readAgain` reads every live
+    // list first, which a load's backup, made right after its plan read
+    // them, does not need.
+    bool SaveLists(const std::string& name, bool readAgain);
+
     std::array<std::unique_ptr<StartupList>, kLocationCount> slots;
 };
 

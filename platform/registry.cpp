@@ -134,7 +134,7 @@ bool ArmRegistryValueWatch(HKEY key, HANDLE event) {
 
 namespace registry_detail {
 
-bool PrepareValueBuffers(HKEY key, ValueBuffers& buffers) {
+bool PrepareValueBuffers(HKEY key, ValueBuffers& buffers, bool skipEmpty) {
     DWORD valueCount = 0;
     DWORD longestName = 0;
     DWORD longestData = 0;
@@ -142,7 +142,7 @@ bool PrepareValueBuffers(HKEY key, ValueBuffers& buffers) {
                          &longestData, nullptr, nullptr) != ERROR_SUCCESS) {
         return false;
     }
-    if (valueCount == 0 || longestName == 0 || longestData == 0) return false;
+    if (skipEmpty && (valueCount == 0 || longestName == 0 || longestData == 0)) return false;
     buffers.name.resize(static_cast<size_t>(longestName) + 1);
     buffers.data.resize(static_cast<size_t>(longestData) + 1);
     return true;
@@ -170,30 +170,13 @@ namespace {
 
 // Copies every value of `from` into `to` with its type and bytes unchanged.
 bool CopyValuesByHand(HKEY from, HKEY to) {
-    DWORD longestName = 0;
-    DWORD longestData = 0;
-    if (RegQueryInfoKeyA(from, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &longestName,
-                         &longestData, nullptr, nullptr) != ERROR_SUCCESS) {
-        return false;
-    }
     ValueBuffers buffers;
-    buffers.name.resize(static_cast<size_t>(longestName) + 1);
-    buffers.data.resize(static_cast<size_t>(longestData) + 1);
-    int growths = 0;
-    for (DWORD index = 0;;) {
-        DWORD nameSize = static_cast<DWORD>(buffers.name.size());
-        DWORD dataSize = static_cast<DWORD>(buffers.data.size());
-        DWORD type = REG_NONE;
-        const LONG result = RegEnumValueA(from, index, buffers.name.data(), &nameSize, nullptr, &type,
-                                          buffers.data.data(), &dataSize);
-        if (result == ERROR_NO_MORE_ITEMS) return true;
-        if (result == ERROR_MORE_DATA && GrowValueBuffers(buffers, dataSize, growths)) continue;
-        if (result != ERROR_SUCCESS || dataSize > buffers.data.size()) return false;
-        if (RegSetValueExA(to, buffers.name.data(), 0, type, buffers.data.data(), dataSize) != ERROR_SUCCESS) {
-            return false;
-        }
-        ++index;
-    }
+    // Values a list would not read (a lone default value, empty data) are copied too.
+    return PrepareValueBuffers(from, buffers, false) &&
+           WalkValues(from, buffers, [to](std::string_view name, DWORD type, std::string_view data) {
+               return RegSetValueExA(to, std::string(name).c_str(), 0, type, reinterpret_cast<const BYTE*>(data.data()),
+                                     static_cast<DWORD>(data.size())) == ERROR_SUCCESS;
+           });
 }
 
 }  // namespace

@@ -96,8 +96,10 @@ struct ValueBuffers {
     std::vector<char> name;
     std::vector<BYTE> data;
 };
-// Sizes both buffers from RegQueryInfoKeyA; false when nothing is to be read.
-bool PrepareValueBuffers(HKEY key, ValueBuffers& buffers);
+// Sizes both buffers from RegQueryInfoKeyA; false when the query fails and,
+// with `skipEmpty`, when nothing is to be read (no values, or the longest
+// name or data is zero).
+bool PrepareValueBuffers(HKEY key, ValueBuffers& buffers, bool skipEmpty = true);
 // The longest name and data are counted in UTF-16, but with an 8-bit code
 // page of several bytes per character (UTF-8) a value can need more than
 // that. Grows both buffers for another try; false once a few tries are spent.
@@ -108,11 +110,11 @@ void DeleteTreeByHand(HKEY root, const std::string& path);
 bool CopyTreeByHand(HKEY from, HKEY to);
 }  // namespace registry_detail
 
+namespace registry_detail {
+// Calls visit(name, type, data) for each value of the key, in enumeration
+// order, until it returns false. True when every value was visited.
 template <class Visit>
-size_t ForEachRegistryValue(HKEY key, Visit&& visit) {
-    registry_detail::ValueBuffers buffers;
-    if (!registry_detail::PrepareValueBuffers(key, buffers)) return 0;
-    size_t visited = 0;
+bool WalkValues(HKEY key, ValueBuffers& buffers, Visit&& visit) {
     int growths = 0;
     for (DWORD index = 0;;) {
         DWORD nameSize = static_cast<DWORD>(buffers.name.size());
@@ -120,14 +122,29 @@ size_t ForEachRegistryValue(HKEY key, Visit&& visit) {
         DWORD type = REG_NONE;
         const LONG result = RegEnumValueA(key, index, buffers.name.data(), &nameSize, nullptr, &type,
                                           buffers.data.data(), &dataSize);
-        if (result == ERROR_MORE_DATA && registry_detail::GrowValueBuffers(buffers, dataSize, growths)) continue;
-        if (result != ERROR_SUCCESS) break;
+        if (result == ERROR_NO_MORE_ITEMS) return true;
+        if (result == ERROR_MORE_DATA && GrowValueBuffers(buffers, dataSize, growths)) continue;
+        if (result != ERROR_SUCCESS) return false;
         if (nameSize >= buffers.name.size()) nameSize = static_cast<DWORD>(buffers.name.size() - 1);
         if (dataSize > buffers.data.size()) dataSize = static_cast<DWORD>(buffers.data.size());
-        visit(std::string_view(buffers.name.data(), nameSize), type,
-              std::string_view(reinterpret_cast<const char*>(buffers.data.data()), dataSize));
-        ++visited;
+        if (!visit(std::string_view(buffers.name.data(), nameSize), type,
+                   std::string_view(reinterpret_cast<const char*>(buffers.data.data()), dataSize))) {
+            return false;
+        }
         ++index;
     }
+}
+}  // namespace registry_detail
+
+template <class Visit>
+size_t ForEachRegistryValue(HKEY key, Visit&& visit) {
+    registry_detail::ValueBuffers buffers;
+    if (!registry_detail::PrepareValueBuffers(key, buffers)) return 0;
+    size_t visited = 0;
+    registry_detail::WalkValues(key, buffers, [&](std::string_view name, DWORD type, std::string_view data) {
+        visit(name, type, data);
+        ++visited;
+        return true;
+    });
     return visited;
 }

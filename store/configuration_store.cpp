@@ -35,7 +35,7 @@ bool SaveLocation(const StartupList& live, StartupList& stored) {
 // stopped the save midway.
 enum class Staging { Complete, Incomplete, Stopped };
 
-Staging StageConfiguration(const StartupLocationSet& locations) {
+Staging StageConfiguration(const StartupLocationSet& locations, bool readAgain) {
     // The key is made even when every location is empty: loading that
     // configuration empties them all, a clean start.
     if (!CreateStaging()) return Staging::Incomplete;
@@ -49,7 +49,7 @@ Staging StageConfiguration(const StartupLocationSet& locations) {
             complete = false;
         }
         std::unique_ptr<StartupList> stored = OpenStoredLocation(paths);
-        live->Reload();
+        if (readAgain) live->Reload();
         if (!SaveLocation(*live, *stored)) complete = false;
         if (!SaveShortcutBytes(*live, paths.links)) complete = false;
         if (!SaveApprovals(index, *live, paths.approved)) complete = false;
@@ -122,11 +122,13 @@ bool StartupLocationSet::ConfigurationExists(const std::string& name) const {
 
 void SetLoadFillObserver(LoadFillObserver observer) { loadFillObserver = observer; }
 
-bool StartupLocationSet::SaveConfiguration(const std::string& name) {
+bool StartupLocationSet::SaveConfiguration(const std::string& name) { return SaveLists(name, true); }
+
+bool StartupLocationSet::SaveLists(const std::string& name, bool readAgain) {
     if (!IsStorableName(name)) return false;
     const StoreLock lock;
     if (!lock || !FinishInterruptedStoreWork()) return false;
-    switch (StageConfiguration(*this)) {
+    switch (StageConfiguration(*this, readAgain)) {
         case Staging::Complete:
             return ReplaceWithStaged(name);
         case Staging::Incomplete:
@@ -155,7 +157,7 @@ LoadResult StartupLocationSet::TryLoadConfiguration(const std::string& name) {
     if (!result.deniedLocations.empty()) return result;
     // The state the load replaces, kept for an undo. The configuration being
     // loaded was read above, so this may replace it (an undo of an undo).
-    if (!SaveConfiguration(kBeforeLastLoad)) return result;
+    if (!SaveLists(kBeforeLastLoad, false)) return result;
     result.carriedOut = true;
     HWND monitor = FindWindowA("Wardlow", "Wardlow");
     if (monitor != nullptr) SendMessageA(monitor, kMonitorLoadStarts, 0, 0);

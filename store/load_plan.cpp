@@ -92,12 +92,15 @@ StoredConfiguration ReadConfiguration(const StartupLocationSet& locations, const
 }
 
 LoadPlan PlanLoad(const StartupLocationSet& locations, const StoredConfiguration& stored) {
+    // Every present location, also one the configuration says nothing of:
+    // entries other programs added since the lists were read are replaced
+    // too, and the load's backup keeps what the locations hold now.
+    for (int index = 0; index < kLocationCount; ++index) {
+        if (StartupList* live = locations.Slot(index)) live->Reload();
+    }
     LoadPlan plan;
     for (const StoredLocation& location : stored.locations) {
-        StartupList& live = *locations.Slot(location.locationIndex);
-        // Entries other programs added since the list was read are replaced too.
-        live.Reload();
-        plan.locations.push_back(PlanLocation(location, live));
+        plan.locations.push_back(PlanLocation(location, *locations.Slot(location.locationIndex)));
     }
     return plan;
 }

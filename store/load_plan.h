@@ -43,8 +43,8 @@ struct LoadPlan {
     std::vector<LocationPlan> locations;
 };
 
-// Reads every location of `stored` again and compares it with what the
-// configuration holds. The plan refers to `stored`, which must outlive it.
+// Reads every present location again and compares those of `stored` with
+// what the configuration holds. The plan refers to `stored`, which must outlive it.
 LoadPlan PlanLoad(const StartupLocationSet& locations, const StoredConfiguration& stored);
 
 // The locations, in slot order, whose planned changes the user may not make

@@ -195,18 +195,14 @@ TEST_CASE(ALoadThatNeedsAdministratorRightsGoesToAnElevatedCopyOrOpensTheDialog)
              std::vector<std::string>{"MachineOld=C:\\machine-old.exe"});
 
     // With a limited token the copy does it; its consent prompt is the only question.
-    char temp[MAX_PATH];
-    GetTempPathA(MAX_PATH, temp);
-    const std::string log = std::string(temp) + "elevated_copy.log";
-    DeleteFileA(log.c_str());
+    driver::TakeElevatedCopyLog();
     const std::string limited = fixture::ProgramDirectory() + "limited_veltrane.exe";
     const driver::Outcome outcome = driver::RunRawCommand("\"" + limited + "\" load " + name, limited);
     CHECK(!outcome.dialogOpened);
-    CHECK_EQ(fixture::ReadFileBytes(log), "load " + name + "\n");
+    CHECK_EQ(driver::TakeElevatedCopyLog(), "load " + name + "\n");
     CHECK_EQ(fixture::Snapshot(HKEY_CURRENT_USER, kUserRun), std::vector<std::string>{"UserNew=C:\\user-new.exe"});
     CHECK_EQ(fixture::Snapshot(HKEY_LOCAL_MACHINE, fixture::kHklmRun),
              std::vector<std::string>{"MachineNew=C:\\machine-new.exe"});
-    DeleteFileA(log.c_str());
     fixture::DeleteValue(HKEY_LOCAL_MACHINE, fixture::kHklmRun, "MachineNew");
 
     // A refused consent prompt starts no copy, as a copy that cannot start: the dialog opens.

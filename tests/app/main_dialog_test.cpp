@@ -295,17 +295,6 @@ namespace {
 const char kNeedsRights[] =
     "Loading this configuration changes startup entries that only an administrator may change (HKLM-Run). ";
 
-// What the stand-in for the elevated copy was started with, one run a line;
-// emptied for the next test.
-std::string CopyLog() {
-    char temp[MAX_PATH];
-    GetTempPathA(MAX_PATH, temp);
-    const std::string path = std::string(temp) + "elevated_copy.log";
-    const std::string log = fixture::ReadFileBytes(path);
-    DeleteFileA(path.c_str());
-    return log;
-}
-
 // The load choice, the first configuration, past the backup warning.
 void ChooseLoad(HWND dialog) {
     driver::Click(dialog, IDC_LOAD);
@@ -321,7 +310,7 @@ TEST_CASE(ALoadThatNeedsAdministratorRightsChangesNothingOrGoesToAnElevatedCopy)
     fixture::DeleteValue(HKEY_LOCAL_MACHINE, fixture::kHklmRun, "Machine");
     fixture::ReadOnlyKey readOnly(HKEY_LOCAL_MACHINE, fixture::kHklmRun);
     const std::string limited = fixture::ProgramDirectory() + "limited_veltrane.exe";
-    CopyLog();
+    driver::TakeElevatedCopyLog();
     {
         // Wine runs the program with the full token: there is nothing to offer.
         OpenDialog dialog;
@@ -341,14 +330,14 @@ TEST_CASE(ALoadThatNeedsAdministratorRightsChangesNothingOrGoesToAnElevatedCopy)
         driver::Answer(question, IDNO);
         CHECK(driver::NoBoxOpen(dialog));
         CHECK_EQ(UserRun(), std::vector<std::string>{"Other=C:\\Other.exe"});
-        CHECK_EQ(CopyLog(), "");
+        CHECK_EQ(driver::TakeElevatedCopyLog(), "");
 
         driver::Answer(OkShows(dialog, kM6, kOkCancel), IDOK);
         driver::Answer(driver::WaitForBox(dialog), IDYES);
         Box done = driver::WaitForBox(dialog);
         CHECK_EQ(done.text, kM7);
         driver::Answer(done, IDOK);
-        CHECK_EQ(CopyLog(), "load Work\n");
+        CHECK_EQ(driver::TakeElevatedCopyLog(), "load Work\n");
         CHECK_EQ(UserRun(), std::vector<std::string>{"Work=C:\\Work.exe"});
         CHECK(fixture::ValueExists(HKEY_LOCAL_MACHINE, fixture::kHklmRun, "Machine"));
     }

@@ -1,6 +1,7 @@
 #include "harness/dialog_driver.h"
 
 #include "harness/fixtures.h"
+#include "harness/shell_fixtures.h"
 
 #include <algorithm>
 
@@ -74,6 +75,18 @@ Outcome Finish(const Program& program) {
 }
 
 }  // namespace
+
+std::string ElevatedCopyLogPath() {
+    char temp[MAX_PATH];
+    GetTempPathA(MAX_PATH, temp);
+    return std::string(temp) + "elevated_copy.log";
+}
+
+std::string TakeElevatedCopyLog() {
+    const std::string log = fixture::ReadFileBytes(ElevatedCopyLogPath());
+    DeleteFileA(ElevatedCopyLogPath().c_str());
+    return log;
+}
 
 std::string VeltranePath() { return fixture::ProgramDirectory() + "..\\veltrane.exe"; }
 

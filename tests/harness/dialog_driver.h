@@ -47,6 +47,12 @@ private:
     std::string path_;
 };
 
+// The file the stand-in for the elevated copy (helpers/elevated_copy) adds
+// its command-line tail to, a line a run; and what it holds, emptied for the
+// next check.
+std::string ElevatedCopyLogPath();
+std::string TakeElevatedCopyLog();
+
 // What a command-line run did: whether the dialog opened (it is then closed
 // with Close) and the exit code.
 struct Outcome {

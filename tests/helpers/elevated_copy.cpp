@@ -14,9 +14,7 @@
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     const std::string tail = CommandLineTail(GetCommandLineA());
-    char temp[MAX_PATH];
-    GetTempPathA(MAX_PATH, temp);
-    if (FILE* log = std::fopen((std::string(temp) + "elevated_copy.log").c_str(), "ab")) {
+    if (FILE* log = std::fopen(driver::ElevatedCopyLogPath().c_str(), "ab")) {
         std::fprintf(log, "%s\n", tail.c_str());
         std::fclose(log);
     }

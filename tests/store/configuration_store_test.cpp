@@ -15,6 +15,7 @@
 #include <functional>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 using fixture::kConfigurations;
@@ -65,6 +66,13 @@ void FillEveryLocation(const std::string& tag) {
     fixture::SetString(HKEY_CURRENT_USER, fixture::DisabledKey("HKLM-Run32"), "Machine 32 off " + tag, "m32o.exe");
     fixture::SetString(HKEY_LOCAL_MACHINE, fixture::kHklmRunOnce32, "Once 32 " + tag, "o32.exe");
     fixture::SetString(HKEY_CURRENT_USER, fixture::DisabledKey("RunOnce32"), "Once 32 off " + tag, "o32o.exe");
+}
+
+// Empties every location, fills it with the set `tag`, and returns the new state.
+std::vector<std::string> Refill(const std::string& tag) {
+    fixture::ClearLiveLocations();
+    FillEveryLocation(tag);
+    return fixture::LiveState();
 }
 
 // The lines of a live state that belong to these locations.
@@ -146,8 +154,7 @@ TEST_CASE(LoadBringsBackEveryLocationExactlyAsSaved) {
     const std::vector<std::string> saved = fixture::LiveState();
     REQUIRE(catalog.set.SaveConfiguration("Round trip"));
 
-    fixture::ClearLiveLocations();
-    FillEveryLocation("other");
+    Refill("other");
     fixture::SetString(HKEY_CURRENT_USER, fixture::kHkcuRun, "User run saved", "changed.exe");
     CHECK(fixture::LiveState() != saved);
     CHECK(catalog.set.LoadConfiguration("round TRIP"));
@@ -172,28 +179,23 @@ TEST_CASE(EachRegistryEntryKeepsItsTypeAndBytes) {
     fixture::SetRaw(HKEY_CURRENT_USER, fixture::kHkcuRun, "Num", REG_DWORD, &seven, sizeof(seven));
     fixture::SetRaw(HKEY_CURRENT_USER, fixture::kHkcuRun, "Multi", REG_MULTI_SZ, "a\0b\0", 5);
     fixture::SetRaw(HKEY_CURRENT_USER, fixture::kHkcuRun, "Empty", REG_SZ, "", 0);
-    const std::vector<std::pair<HKEY, std::string>> places = {{HKEY_LOCAL_MACHINE, fixture::kHklmRun},
-                                                              {HKEY_CURRENT_USER, fixture::DisabledKey("HKLM-Run")},
-                                                              {HKEY_CURRENT_USER, fixture::DisabledKey("UserStartup")},
-                                                              {HKEY_CURRENT_USER, fixture::kHkcuRun}};
-    auto raw = [&places] {
-        std::vector<std::vector<std::string>> values;
-        for (const auto& [root, path] : places) values.push_back(fixture::RawSnapshot(root, path));
-        return values;
-    };
-    const std::vector<std::vector<std::string>> live = raw();
+    // Each live place beside its stored copy.
+    const std::vector<std::tuple<HKEY, std::string, const char*>> places = {
+        {HKEY_LOCAL_MACHINE, fixture::kHklmRun, "HKLM-Run\\Enabled"},
+        {HKEY_CURRENT_USER, fixture::DisabledKey("HKLM-Run"), "HKLM-Run\\Disabled"},
+        {HKEY_CURRENT_USER, fixture::DisabledKey("UserStartup"), "UserStartup\\Disabled"},
+        {HKEY_CURRENT_USER, fixture::kHkcuRun, "HKCU-Run\\Enabled"}};
+    std::vector<std::vector<std::string>> live;
+    for (const auto& [root, path, stored] : places) live.push_back(fixture::RawSnapshot(root, path));
     REQUIRE(catalog.set.SaveConfiguration("Typed"));
-    // Stored as the same values.
-    CHECK_EQ(fixture::RawSnapshot(HKEY_CURRENT_USER, Stored("Typed", "HKLM-Run\\Enabled")), live[0]);
-    CHECK_EQ(fixture::RawSnapshot(HKEY_CURRENT_USER, Stored("Typed", "HKLM-Run\\Disabled")), live[1]);
-    CHECK_EQ(fixture::RawSnapshot(HKEY_CURRENT_USER, Stored("Typed", "UserStartup\\Disabled")), live[2]);
-    CHECK_EQ(fixture::RawSnapshot(HKEY_CURRENT_USER, Stored("Typed", "HKCU-Run\\Enabled")), live[3]);
-
-    fixture::ClearLiveLocations();
-    FillEveryLocation("other");
+    Refill("other");
     fixture::SetString(HKEY_LOCAL_MACHINE, fixture::kHklmRun, "SecurityHealth", health);
     CHECK(catalog.set.LoadConfiguration("Typed"));
-    CHECK_EQ(raw(), live);
+    for (size_t at = 0; at < places.size(); ++at) {
+        const auto& [root, path, stored] = places[at];
+        CHECK_EQ(fixture::RawSnapshot(HKEY_CURRENT_USER, Stored("Typed", stored)), live[at]);
+        CHECK_EQ(fixture::RawSnapshot(root, path), live[at]);
+    }
 
     // A configuration of an earlier version holds REG_SZ values only, and
     // they come back as they are.
@@ -334,8 +336,7 @@ TEST_CASE(AFailedSaveLeavesTheOldConfigurationAndStoresNoNewName) {
     FillEveryLocation("old");
     REQUIRE(catalog.set.SaveConfiguration("Kept"));
     const std::vector<std::string> kept = fixture::Tree(HKEY_CURRENT_USER, Stored("Kept"));
-    fixture::ClearLiveLocations();
-    FillEveryLocation("new");
+    Refill("new");
     {
         // A program's key that takes no new key: found out before the old copy goes.
         fixture::ReadOnlyKey readOnly(HKEY_CURRENT_USER, kConfigurations);
@@ -402,9 +403,7 @@ TEST_CASE(ASaveStoppedAfterAnyStepLeavesTheOldConfigurationOrTheNewOneWhole) {
     FillEveryLocation("old");
     REQUIRE(catalog.set.SaveConfiguration("Work"));
     const std::vector<std::string> old = fixture::Tree(HKEY_CURRENT_USER, Stored("Work"));
-    fixture::ClearLiveLocations();
-    FillEveryLocation("new");
-    const std::vector<std::string> current = fixture::LiveState();
+    const std::vector<std::string> current = Refill("new");
 
     const auto trees = StopAfterEachStep("Work", [&] { return catalog.set.SaveConfiguration("Work"); });
     // The old one while the locations are staged, one stop per present
@@ -539,9 +538,7 @@ TEST_CASE(TheMonitorHearsOfALoadBeforeAndAfterIt) {
     FillEveryLocation("stored");
     REQUIRE(catalog.set.SaveConfiguration("Monitored"));
     const std::vector<std::string> stored = fixture::LiveState();
-    fixture::ClearLiveLocations();
-    FillEveryLocation("current");
-    const std::vector<std::string> current = fixture::LiveState();
+    const std::vector<std::string> current = Refill("current");
 
     char temp[MAX_PATH];
     GetTempPathA(MAX_PATH, temp);
@@ -580,9 +577,7 @@ TEST_CASE(ALoadStoppedBetweenFillAndPruneLosesNoEntry) {
     FillEveryLocation("saved");
     const std::vector<std::string> saved = fixture::LiveState();
     REQUIRE(catalog.set.SaveConfiguration("Target"));
-    fixture::ClearLiveLocations();
-    FillEveryLocation("old");
-    const std::vector<std::string> old = fixture::LiveState();
+    const std::vector<std::string> old = Refill("old");
 
     // Stopped once HKCU Run holds the stored entries beside its own.
     SetLoadFillObserver([](int locationIndex) { return locationIndex != 3; });
@@ -805,8 +800,7 @@ TEST_CASE(EveryLoadKeepsTheStateItReplacesForAnUndo) {
     FillEveryLocation("saved");
     REQUIRE(catalog.set.SaveConfiguration("Saved"));
     const std::vector<std::string> saved = fixture::LiveState();
-    fixture::ClearLiveLocations();
-    FillEveryLocation("current");
+    Refill("current");
     SetApproval(HKEY_CURRENT_USER, "Run", "User run current", switchedOff);
     const std::vector<std::string> current = fixture::LiveState();
     REQUIRE(catalog.set.SaveConfiguration("Current"));
@@ -822,9 +816,7 @@ TEST_CASE(EveryLoadKeepsTheStateItReplacesForAnUndo) {
 
     // A load whose backup cannot be kept is not carried out.
     const std::vector<std::string> backup = fixture::Tree(HKEY_CURRENT_USER, Stored(kBeforeLastLoad));
-    fixture::ClearLiveLocations();
-    FillEveryLocation("unsaved");
-    const std::vector<std::string> unsaved = fixture::LiveState();
+    const std::vector<std::string> unsaved = Refill("unsaved");
     fixture::ReadOnlyKey readOnly(HKEY_CURRENT_USER, kConfigurations);
     const LoadResult refused = catalog.set.TryLoadConfiguration("Saved");
     CHECK(!refused.carriedOut && refused.deniedLocations.empty());
