@@ -2,7 +2,7 @@
 
 #include "catalog/startup_location_set.h"
 #include "platform/handles.h"
-#include "store/stored_location.h"
+#include "store/configuration_layout.h"
 
 #include <shellapi.h>
 

@@ -5,6 +5,7 @@
 #include "catalog/location_table.h"
 #include "catalog/startup_location_set.h"
 #include "platform/registry.h"
+#include "store/configuration_layout.h"
 #include "store/configuration_store.h"
 
 #include <commctrl.h>

@@ -7,7 +7,7 @@
 // a load starts what was started when it was saved.
 
 #include "startup/startup_list.h"
-#include "store/stored_location.h"
+#include "store/configuration_layout.h"
 
 #include <string>
 #include <vector>
@@ -24,9 +24,6 @@ struct ApprovalChange {
     bool remove = false;
     std::string bytes;  // the stored value, when it is written
 };
-
-// Windows writes 12 bytes; anything up to this is copied as it is.
-constexpr size_t kLargestApproval = 64 * 1024;
 
 // What a load changes among the switches of the location: for every enabled
 // item of `stored`, its value in `storedApprovals` where the live value

@@ -3,17 +3,15 @@
 #include "catalog/location_table.h"
 #include "catalog/startup_location_set.h"
 #include "platform/registry.h"
-#include "startup/registry_startup_list.h"
 #include "store/approvals.h"
+#include "store/configuration_layout.h"
 #include "store/load_plan.h"
 #include "store/shortcut_bytes.h"
 #include "store/store_journal.h"
-#include "store/stored_location.h"
 
 #include <memory>
 #include <utility>
 
-const char kConfigurationsKey[] = "Software\\Ostrel\\Veltrane";
 const char kBeforeLastLoad[] = "(before last load)";
 
 namespace {
@@ -59,61 +57,6 @@ Staging StageConfiguration(const StartupLocationSet& locations, bool readAgain) 
 }
 
 }  // namespace
-
-StoredPaths::StoredPaths(const std::string& name, int locationIndex)
-    : StoredPaths(Below(ConfigurationKeyPath(name), locationIndex)) {}
-
-StoredPaths StoredPaths::Below(const std::string& configurationKey, int locationIndex) {
-    StoredPaths paths;
-    paths.locationKey = configurationKey + "\\" + LocationKeyName(locationIndex);
-    paths.enabled = paths.locationKey + "\\Enabled";
-    paths.disabled = paths.locationKey + "\\Disabled";
-    paths.links = paths.locationKey + "\\Links";
-    paths.approved = paths.locationKey + "\\Approved";
-    return paths;
-}
-
-std::unique_ptr<StartupList> OpenStoredLocation(const StoredPaths& paths) {
-    return std::make_unique<RegistryStartupList>(0, HKEY_CURRENT_USER, paths.enabled, HKEY_CURRENT_USER,
-                                                 paths.disabled);
-}
-
-StoredValues ReadStoredValues(const StartupList& stored, const std::string& keyPath, size_t largest) {
-    StoredValues values;
-    const RegKey key = OpenRegistryKey(HKEY_CURRENT_USER, keyPath, kRegistryRead);
-    std::string bytes;
-    for (const StartupItem& item : stored.Items()) {
-        if (key && item.enabled != 0 && GetRegistryBinary(key.get(), item.name, largest, bytes)) values[item.name] = bytes;
-    }
-    return values;
-}
-
-void BuildConfigurationPaths(const std::string& name, int locationIndex, std::string& locationKeyPath,
-                             std::string& enabledPath, std::string& disabledPath) {
-    const StoredPaths paths(name, locationIndex);
-    locationKeyPath = paths.locationKey;
-    enabledPath = paths.enabled;
-    disabledPath = paths.disabled;
-}
-
-std::string ConfigurationKeyPath(const std::string& name) { return std::string(kConfigurationsKey) + "\\" + name; }
-
-bool IsConfigurationName(const std::string& name) {
-    // A backslash would reach outside the configuration's own key.
-    return !name.empty() && name.find('\\') == std::string::npos;
-}
-
-bool IsStorableName(const std::string& name) {
-    if (!IsConfigurationName(name)) return false;
-    // The staging key's paths are short and always fit; the final place's may not.
-    for (int index = 0; index < kLocationCount; ++index) {
-        const StoredPaths paths(name, index);
-        for (const std::string* path : {&paths.enabled, &paths.disabled, &paths.links, &paths.approved}) {
-            if (!FitsRegistryPath(*path)) return false;
-        }
-    }
-    return true;
-}
 
 bool StartupLocationSet::ConfigurationExists(const std::string& name) const {
     if (!IsConfigurationName(name)) return false;

@@ -73,24 +73,6 @@ bool LocationPlan::ChangesPlace(unsigned char enabled) const {
     return Touches(writes, enabled) || Touches(removals, enabled) || (enabled != 0 && !shortcutFiles.empty());
 }
 
-StoredConfiguration ReadConfiguration(const StartupLocationSet& locations, const std::string& name) {
-    StoredConfiguration configuration;
-    for (int index = 0; index < kLocationCount; ++index) {
-        if (locations.Slot(index) == nullptr) continue;
-        const StoredPaths paths(name, index);
-        // Configurations saved where these locations did not exist say
-        // nothing about them, which must not read as "empty".
-        if (IsWow64Location(index) && !OpenRegistryKey(HKEY_CURRENT_USER, paths.locationKey, kRegistryRead)) continue;
-        StoredLocation location;
-        location.locationIndex = index;
-        location.items = OpenStoredLocation(paths);
-        if (IsFolderLocation(index)) location.shortcutFiles = ReadStoredValues(*location.items, paths.links, kLargestShortcut);
-        location.approvals = ReadStoredValues(*location.items, paths.approved, kLargestApproval);
-        configuration.locations.push_back(std::move(location));
-    }
-    return configuration;
-}
-
 LoadPlan PlanLoad(const StartupLocationSet& locations, const StoredConfiguration& stored) {
     // Every present location, also one the configuration says nothing of:
     // entries other programs added since the lists were read are replaced

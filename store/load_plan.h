@@ -5,7 +5,7 @@
 // again, so a load touches only the places it changes.
 
 #include "store/approvals.h"
-#include "store/stored_location.h"
+#include "store/configuration_layout.h"
 
 #include <string>
 #include <vector>

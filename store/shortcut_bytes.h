@@ -6,6 +6,7 @@
 // value per item, named after it. Lists of other kinds have no such key.
 
 #include "startup/startup_list.h"
+#include "store/configuration_layout.h"
 
 #include <string>
 
@@ -20,6 +21,3 @@ bool SaveShortcutBytes(const StartupList& live, const std::string& linksKeyPath)
 // (`fromStore` true); otherwise the plain shortcut to the command that the
 // folder list's Add writes, made in memory. False when neither can be had.
 bool ShortcutFileFor(const std::string* stored, const StartupItem& item, std::string& bytes, bool& fromStore);
-
-// Shortcut files larger than this are not kept.
-constexpr size_t kLargestShortcut = 64 * 1024;

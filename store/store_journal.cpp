@@ -1,7 +1,7 @@
 #include "store/store_journal.h"
 
 #include "platform/registry.h"
-#include "store/configuration_store.h"
+#include "store/configuration_layout.h"
 
 const char kStagingKey[] = "Software\\Ostrel\\VeltraneJournal\\Staged";
 

@@ -1,4 +1,15 @@
 #pragma once
+// How a configuration is laid out in the registry, below HKEY_CURRENT_USER:
+//
+//   Software\Ostrel\Veltrane                    the program's key; each subkey is one configuration
+//     <name>\<location key name>\Enabled        one value per live entry, as the value it is
+//     <name>\<location key name>\Disabled       one value per switched-off entry
+//     <name>\<location key name>\Links          whole shortcut files of a Startup folder's entries
+//     <name>\<location key name>\Approved       Task Manager's switches of the entries
+//
+// and the rules a configuration name keeps. Reading a configuration into
+// memory belongs here too; the journal, the load plan and the store's
+// operations build on this unit, and it on none of them.
 
 #include "startup/startup_list.h"
 
@@ -9,6 +20,24 @@
 #include <vector>
 
 class StartupLocationSet;
+
+// Path of the program's own key; each subkey is one configuration.
+extern const char kConfigurationsKey[];
+
+// A name the store accepts: one key name of its own below the program's key.
+bool IsConfigurationName(const std::string& name);
+
+// A configuration name whose stored keys a load can all open: a save refuses
+// any other, which it could store only in part.
+bool IsStorableName(const std::string& name);
+
+// Path (below HKEY_CURRENT_USER) of the configuration key of that name.
+std::string ConfigurationKeyPath(const std::string& name);
+
+// Writes the three key paths (below HKEY_CURRENT_USER) of one location inside
+// a stored configuration: the location key and its Enabled and Disabled keys.
+void BuildConfigurationPaths(const std::string& name, int locationIndex, std::string& locationKeyPath,
+                             std::string& enabledPath, std::string& disabledPath);
 
 // The keys of one location inside a stored configuration (below
 // HKEY_CURRENT_USER).
@@ -26,6 +55,11 @@ struct StoredPaths {
 private:
     StoredPaths() = default;
 };
+
+// Shortcut files larger than this are not kept.
+constexpr size_t kLargestShortcut = 64 * 1024;
+// Windows writes 12 bytes for a switch; anything up to this is copied as it is.
+constexpr size_t kLargestApproval = 64 * 1024;
 
 // The stored copy of one location: a registry list over its Enabled and
 // Disabled keys inside the configuration, read in full.

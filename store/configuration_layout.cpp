@@ -1,0 +1,83 @@
+#include "store/configuration_layout.h"
+
+#include "catalog/location_table.h"
+#include "catalog/startup_location_set.h"
+#include "platform/registry.h"
+#include "startup/registry_startup_list.h"
+
+#include <utility>
+
+const char kConfigurationsKey[] = "Software\\Ostrel\\Veltrane";
+
+std::string ConfigurationKeyPath(const std::string& name) { return std::string(kConfigurationsKey) + "\\" + name; }
+
+bool IsConfigurationName(const std::string& name) {
+    // A backslash would reach outside the configuration's own key.
+    return !name.empty() && name.find('\\') == std::string::npos;
+}
+
+bool IsStorableName(const std::string& name) {
+    if (!IsConfigurationName(name)) return false;
+    // The staging key's paths are short and always fit; the final place's may not.
+    for (int index = 0; index < kLocationCount; ++index) {
+        const StoredPaths paths(name, index);
+        for (const std::string* path : {&paths.enabled, &paths.disabled, &paths.links, &paths.approved}) {
+            if (!FitsRegistryPath(*path)) return false;
+        }
+    }
+    return true;
+}
+
+StoredPaths::StoredPaths(const std::string& name, int locationIndex)
+    : StoredPaths(Below(ConfigurationKeyPath(name), locationIndex)) {}
+
+StoredPaths StoredPaths::Below(const std::string& configurationKey, int locationIndex) {
+    StoredPaths paths;
+    paths.locationKey = configurationKey + "\\" + LocationKeyName(locationIndex);
+    paths.enabled = paths.locationKey + "\\Enabled";
+    paths.disabled = paths.locationKey + "\\Disabled";
+    paths.links = paths.locationKey + "\\Links";
+    paths.approved = paths.locationKey + "\\Approved";
+    return paths;
+}
+
+void BuildConfigurationPaths(const std::string& name, int locationIndex, std::string& locationKeyPath,
+                             std::string& enabledPath, std::string& disabledPath) {
+    const StoredPaths paths(name, locationIndex);
+    locationKeyPath = paths.locationKey;
+    enabledPath = paths.enabled;
+    disabledPath = paths.disabled;
+}
+
+std::unique_ptr<StartupList> OpenStoredLocation(const StoredPaths& paths) {
+    return std::make_unique<RegistryStartupList>(0, HKEY_CURRENT_USER, paths.enabled, HKEY_CURRENT_USER,
+                                                 paths.disabled);
+}
+
+StoredValues ReadStoredValues(const StartupList& stored, const std::string& keyPath, size_t largest) {
+    StoredValues values;
+    const RegKey key = OpenRegistryKey(HKEY_CURRENT_USER, keyPath, kRegistryRead);
+    std::string bytes;
+    for (const StartupItem& item : stored.Items()) {
+        if (key && item.enabled != 0 && GetRegistryBinary(key.get(), item.name, largest, bytes)) values[item.name] = bytes;
+    }
+    return values;
+}
+
+StoredConfiguration ReadConfiguration(const StartupLocationSet& locations, const std::string& name) {
+    StoredConfiguration configuration;
+    for (int index = 0; index < kLocationCount; ++index) {
+        if (locations.Slot(index) == nullptr) continue;
+        const StoredPaths paths(name, index);
+        // Configurations saved where these locations did not exist say
+        // nothing about them, which must not read as "empty".
+        if (IsWow64Location(index) && !OpenRegistryKey(HKEY_CURRENT_USER, paths.locationKey, kRegistryRead)) continue;
+        StoredLocation location;
+        location.locationIndex = index;
+        location.items = OpenStoredLocation(paths);
+        if (IsFolderLocation(index)) location.shortcutFiles = ReadStoredValues(*location.items, paths.links, kLargestShortcut);
+        location.approvals = ReadStoredValues(*location.items, paths.approved, kLargestApproval);
+        configuration.locations.push_back(std::move(location));
+    }
+    return configuration;
+}
