@@ -65,8 +65,17 @@ int StartupLocationSet::Run(const char* commandLineTail) {
     // A save or delete an earlier run left unfinished is finished first, so
     // that this run sees every configuration whole.
     FinishInterruptedStoreWork();
-    BuildCatalog();
-    if (!HandleCommandLine(commandLineTail)) ShowMainDialog();
+    {
+        // Read under the store lock: a command can then tell, by whether it
+        // has to wait for the lock, if another run may have changed the
+        // places since, and otherwise need not read them again.
+        const StoreLock lock;
+        BuildCatalog();
+    }
+    listsCurrent = true;
+    const bool handled = HandleCommandLine(commandLineTail);
+    listsCurrent = false;
+    if (!handled) ShowMainDialog();
     ClearSlots();
     OleUninitialize();
     return 0;

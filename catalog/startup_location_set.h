@@ -63,6 +63,9 @@ private:
     bool SaveLists(const std::string& name, bool readAgain);
 
     std::array<std::unique_ptr<StartupList>, kLocationCount> slots;
+    // The lists show their places as they are: the catalog has just read
+    // them for the command under way, and nothing has written since.
+    bool listsCurrent = false;
 };
 
 // The one application object.

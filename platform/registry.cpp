@@ -51,6 +51,15 @@ bool GetRegistryBinary(HKEY key, const std::string& name, size_t largest, std::s
     return true;
 }
 
+size_t LongestValueData(HKEY key) {
+    DWORD longestData = 0;
+    if (RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &longestData,
+                         nullptr, nullptr) != ERROR_SUCCESS) {
+        return 0;
+    }
+    return longestData;
+}
+
 bool DeleteRegistryValue(HKEY key, const std::string& name) {
     return RegDeleteValueA(key, name.c_str()) == ERROR_SUCCESS;
 }

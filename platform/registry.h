@@ -30,12 +30,13 @@ RegKey CreateRegistryKey(HKEY root, const std::string& path, REGSAM rights);
 
 // Calls visit(name, type, data) for every value of the key, in the registry's
 // enumeration order, with the value's type and its data bytes as returned
-// (never more than the data length). Nothing is read when the key has no
-// values, or when its longest value name or longest value data is zero. Stops at the first enumeration call that
-// fails for a reason other than a value too long for the buffers. Returns the
-// number of values visited.
+// (never more than the data length). Unless `everyValue`, nothing is read
+// when the key has no values, or when its longest value name or longest value
+// data is zero, as a startup list reads a key. Stops at the first enumeration
+// call that fails for a reason other than a value too long for the buffers.
+// Returns the number of values visited.
 template <class Visit>
-size_t ForEachRegistryValue(HKEY key, Visit&& visit);
+size_t ForEachRegistryValue(HKEY key, Visit&& visit, bool everyValue = false);
 
 // Writes a REG_SZ value, terminating zero included.
 bool SetRegistryString(HKEY key, const std::string& name, const std::string& text);
@@ -51,6 +52,9 @@ bool SetRegistryBinary(HKEY key, const std::string& name, const std::string& byt
 // `largest` bytes.
 bool GetRegistryBinary(HKEY key, const std::string& name, size_t largest, std::string& bytes,
                        DWORD* type = nullptr);
+
+// The size of the key's largest value data, in bytes; 0 when it cannot be asked.
+size_t LongestValueData(HKEY key);
 
 // Deletes one value; an empty name deletes the key's default value.
 bool DeleteRegistryValue(HKEY key, const std::string& name);
@@ -137,9 +141,9 @@ bool WalkValues(HKEY key, ValueBuffers& buffers, Visit&& visit) {
 }  // namespace registry_detail
 
 template <class Visit>
-size_t ForEachRegistryValue(HKEY key, Visit&& visit) {
+size_t ForEachRegistryValue(HKEY key, Visit&& visit, bool everyValue) {
     registry_detail::ValueBuffers buffers;
-    if (!registry_detail::PrepareValueBuffers(key, buffers)) return 0;
+    if (!registry_detail::PrepareValueBuffers(key, buffers, !everyValue)) return 0;
     size_t visited = 0;
     registry_detail::WalkValues(key, buffers, [&](std::string_view name, DWORD type, std::string_view data) {
         visit(name, type, data);

@@ -38,6 +38,28 @@ bool RegistryStartupList::DeleteItem(const StartupItem& item) {
     return key && DeleteRegistryValue(key.get(), item.name);
 }
 
+template <class Change>
+bool RegistryStartupList::ChangeEach(const std::vector<StartupItem>& changed, Change&& change) const {
+    // Opened when the first item of its place comes, so that a place no item
+    // needs is neither opened nor made.
+    RegKey places[2];
+    bool allChanged = true;
+    for (const StartupItem& item : changed) {
+        RegKey& key = places[item.enabled != 0 ? 1 : 0];
+        if (!key) key = OpenPlaceKey(item.enabled);
+        if (!key || !change(key.get(), item)) allChanged = false;
+    }
+    return allChanged;
+}
+
+bool RegistryStartupList::WriteItems(const std::vector<StartupItem>& changed) {
+    return ChangeEach(changed, [](HKEY key, const StartupItem& item) { return SetItemValue(key, item); });
+}
+
+bool RegistryStartupList::DeleteItems(const std::vector<StartupItem>& removed) {
+    return ChangeEach(removed, [](HKEY key, const StartupItem& item) { return DeleteRegistryValue(key, item.name); });
+}
+
 bool RegistryStartupList::MayChange(unsigned char enabled) const {
     // The rights OpenPlaceKey asks for.
     return enabled != 0 ? MayWriteRegistryKey(liveRoot, livePath, kRegistryCreate, liveView)

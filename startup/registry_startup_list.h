@@ -25,6 +25,8 @@ public:
     bool Remove(const StartupItem& item) override;
     bool WriteItem(const StartupItem& item) override;
     bool DeleteItem(const StartupItem& item) override;
+    bool WriteItems(const std::vector<StartupItem>& changed) override;
+    bool DeleteItems(const std::vector<StartupItem>& removed) override;
     bool MayChange(unsigned char enabled) const override;
     HANDLE StartWatch() override;
     HANDLE RearmWatch(HANDLE handle) override;
@@ -34,6 +36,10 @@ private:
     // Opens (creating when missing) the live key for enabled != 0, the
     // disabled key otherwise. Empty on failure.
     RegKey OpenPlaceKey(unsigned char enabled) const;
+    // Calls change(key, item) for each item, with the key of its place,
+    // each place opened once; true when every call was.
+    template <class Change>
+    bool ChangeEach(const std::vector<StartupItem>& changed, Change&& change) const;
 
     HKEY liveRoot;
     HKEY disabledRoot;

@@ -43,11 +43,27 @@ bool StartupList::Enable(StartupItem& item) {
     return Move(item, 1);
 }
 
+bool StartupList::WriteItems(const std::vector<StartupItem>& changed) {
+    bool allWritten = true;
+    for (const StartupItem& item : changed) {
+        if (!WriteItem(item)) allWritten = false;
+    }
+    return allWritten;
+}
+
+bool StartupList::DeleteItems(const std::vector<StartupItem>& removed) {
+    bool allDeleted = true;
+    for (const StartupItem& item : removed) {
+        if (!DeleteItem(item)) allDeleted = false;
+    }
+    return allDeleted;
+}
+
 void StartupList::RemoveAll() {
     // Copied first: deleting does not change the list, but its items are
     // only read again at the end.
     const std::vector<StartupItem> removals = items;
-    for (const StartupItem& item : removals) DeleteItem(item);
+    DeleteItems(removals);
     Reload();
 }
 
@@ -66,7 +82,7 @@ bool StartupList::SetItemValue(HKEY key, const StartupItem& item) {
 }
 
 void StartupList::AddAll(const StartupList& other) {
-    for (const StartupItem& item : other.items) WriteItem(item);
+    WriteItems(other.items);
     Reload();
 }
 

@@ -35,6 +35,10 @@ public:
     // the list once. True when storage took the change.
     virtual bool WriteItem(const StartupItem& item) = 0;
     virtual bool DeleteItem(const StartupItem& item) = 0;
+    // The same for many entries, in their order; a kind whose places can be
+    // opened once for all of them does so. True when storage took every one.
+    virtual bool WriteItems(const std::vector<StartupItem>& changed);
+    virtual bool DeleteItems(const std::vector<StartupItem>& removed);
     // True when the user may write and delete entries of the place `enabled`
     // selects (make it, where it does not exist yet). Nothing is changed.
     virtual bool MayChange(unsigned char enabled) const = 0;

@@ -42,22 +42,20 @@ std::string ApprovalValueName(const ApprovalPlace& place, const std::string& ite
 
 }  // namespace
 
-bool SaveApprovals(int locationIndex, const StartupList& live, const std::string& approvedKeyPath) {
+StoredValues ReadApprovals(int locationIndex, const StartupList& live) {
+    StoredValues values;
     ApprovalPlace place;
-    if (!FindApprovalPlace(locationIndex, place)) return true;
+    if (!FindApprovalPlace(locationIndex, place)) return values;
     RegKey approvals = OpenRegistryKey(place.root, ApprovalKeyPath(place), kRegistryRead | ApprovalView());
-    if (!approvals) return true;
-    RegKey stored;  // made with the first value, so that a location without approvals leaves no key
-    bool complete = true;
+    if (!approvals) return values;
     std::string bytes;
     for (const StartupItem& item : live.Items()) {
-        if (item.enabled == 0 || !GetRegistryBinary(approvals.get(), ApprovalValueName(place, item.name), kLargestApproval, bytes)) {
-            continue;
+        if (item.enabled != 0 &&
+            GetRegistryBinary(approvals.get(), ApprovalValueName(place, item.name), kLargestApproval, bytes)) {
+            values[item.name] = bytes;
         }
-        if (!stored) stored = CreateRegistryKey(HKEY_CURRENT_USER, approvedKeyPath, kRegistryCreate);
-        if (!stored || !SetRegistryBinary(stored.get(), item.name, bytes)) complete = false;
     }
-    return complete;
+    return values;
 }
 
 std::vector<ApprovalChange> PlanApprovals(int locationIndex, const StartupList& stored,

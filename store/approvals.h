@@ -12,11 +12,10 @@
 #include <string>
 #include <vector>
 
-// Copies the approval value of every enabled item of `live` that has one into
-// the key `approvedKeyPath` (below HKEY_CURRENT_USER). True when every value
-// found was stored; a location without approvals (no approval place, or no
-// approval key on this system) stores nothing.
-bool SaveApprovals(int locationIndex, const StartupList& live, const std::string& approvedKeyPath);
+// The approval value of every enabled item of `live` that has one, by item
+// name, for the location's "Approved" key; none for a location without
+// approvals (no approval place, or no approval key on this system).
+StoredValues ReadApprovals(int locationIndex, const StartupList& live);
 
 // One switch a load sets: a value written, or deleted.
 struct ApprovalChange {

@@ -3,6 +3,7 @@
 #include "catalog/location_table.h"
 #include "catalog/startup_location_set.h"
 #include "platform/registry.h"
+#include "platform/text.h"
 #include "startup/registry_startup_list.h"
 
 #include <utility>
@@ -57,11 +58,36 @@ std::unique_ptr<StartupList> OpenStoredLocation(const StoredPaths& paths) {
 StoredValues ReadStoredValues(const StartupList& stored, const std::string& keyPath, size_t largest) {
     StoredValues values;
     const RegKey key = OpenRegistryKey(HKEY_CURRENT_USER, keyPath, kRegistryRead);
-    std::string bytes;
+    if (!key) return values;
+    // Names compare as the registry compares them.
+    std::map<std::wstring, const std::string*> wanted;
     for (const StartupItem& item : stored.Items()) {
-        if (key && item.enabled != 0 && GetRegistryBinary(key.get(), item.name, largest, bytes)) values[item.name] = bytes;
+        if (item.enabled != 0) wanted.emplace(NameKey(item.name), &item.name);
+    }
+    // One walk over the key reads every value once, unless a value too large
+    // to keep would make the walk's buffer that large: then each is asked for.
+    if (LongestValueData(key.get()) <= largest) {
+        ForEachRegistryValue(key.get(), [&](std::string_view name, DWORD, std::string_view data) {
+            auto found = wanted.find(NameKey(std::string(name)));
+            if (found != wanted.end()) values[*found->second].assign(data);
+        }, true);
+        return values;
+    }
+    std::string bytes;
+    for (const auto& [nameKey, name] : wanted) {
+        if (GetRegistryBinary(key.get(), *name, largest, bytes)) values[*name] = bytes;
     }
     return values;
+}
+
+bool WriteStoredValues(const std::string& keyPath, const StoredValues& values) {
+    if (values.empty()) return true;
+    const RegKey key = CreateRegistryKey(HKEY_CURRENT_USER, keyPath, kRegistryCreate);
+    bool allWritten = static_cast<bool>(key);
+    for (const auto& [name, bytes] : values) {
+        if (key && !SetRegistryBinary(key.get(), name, bytes)) allWritten = false;
+    }
+    return allWritten;
 }
 
 StoredConfiguration ReadConfiguration(const StartupLocationSet& locations, const std::string& name) {

@@ -72,6 +72,11 @@ using StoredValues = std::map<std::string, std::string>;
 // (below HKEY_CURRENT_USER), when it holds at most `largest` bytes.
 StoredValues ReadStoredValues(const StartupList& stored, const std::string& keyPath, size_t largest);
 
+// Writes each value as REG_BINARY into the key `keyPath` (below
+// HKEY_CURRENT_USER), which is made with the first value so that no empty key
+// is left. True when every value was written.
+bool WriteStoredValues(const std::string& keyPath, const StoredValues& values);
+
 // One location of a configuration, read into memory.
 struct StoredLocation {
     int locationIndex = 0;

@@ -11,6 +11,7 @@
 
 #include <memory>
 #include <utility>
+#include <vector>
 
 const char kBeforeLastLoad[] = "(before last load)";
 
@@ -21,19 +22,51 @@ constexpr UINT kMonitorLoadEnded = WM_USER + 315;   // 1339
 
 LoadFillObserver loadFillObserver = nullptr;
 
-// Copies a live location into its empty stored copy; true when everything
-// arrived.
-bool SaveLocation(const StartupList& live, StartupList& stored) {
-    stored.RemoveAll();
-    stored.AddAll(live);
-    return stored.HoldsAll(live, false);
+// What a save writes for one location, gathered once: the staged copy and
+// the configuration put in its place are written from the same data, and
+// neither is read back.
+struct LocationCopy {
+    int locationIndex = 0;
+    const StartupList* live = nullptr;
+    StoredValues shortcutFiles;
+    StoredValues approvals;
+};
+
+LocationCopy GatherLocation(int locationIndex, StartupList& live, bool readAgain) {
+    if (readAgain) live.Reload();
+    return LocationCopy{locationIndex, &live, ReadShortcutFiles(live), ReadApprovals(locationIndex, live)};
+}
+
+// Writes the location below `configurationKey`, whose keys for it do not
+// exist yet: nothing needs removing, and the writes' results say whether
+// everything arrived.
+bool WriteLocationCopy(const LocationCopy& copy, const std::string& configurationKey) {
+    const StoredPaths paths = StoredPaths::Below(configurationKey, copy.locationIndex);
+    bool complete = true;
+    // Its key tells a later load that this location was saved, empty or not.
+    if (IsWow64Location(copy.locationIndex) &&
+        !CreateRegistryKey(HKEY_CURRENT_USER, paths.locationKey, kRegistryCreate)) {
+        complete = false;
+    }
+    if (!OpenStoredLocation(paths)->WriteItems(copy.live->Items())) complete = false;
+    if (!WriteStoredValues(paths.links, copy.shortcutFiles)) complete = false;
+    if (!WriteStoredValues(paths.approved, copy.approvals)) complete = false;
+    return complete;
+}
+
+bool WriteConfigurationCopy(const std::vector<LocationCopy>& copies, const std::string& configurationKey) {
+    bool complete = true;
+    for (const LocationCopy& copy : copies) {
+        if (!WriteLocationCopy(copy, configurationKey)) complete = false;
+    }
+    return complete;
 }
 
 // Whether every present location went into the staging key whole, or a test
 // stopped the save midway.
 enum class Staging { Complete, Incomplete, Stopped };
 
-Staging StageConfiguration(const StartupLocationSet& locations, bool readAgain) {
+Staging StageConfiguration(const StartupLocationSet& locations, bool readAgain, std::vector<LocationCopy>& copies) {
     // The key is made even when every location is empty: loading that
     // configuration empties them all, a clean start.
     if (!CreateStaging()) return Staging::Incomplete;
@@ -41,16 +74,8 @@ Staging StageConfiguration(const StartupLocationSet& locations, bool readAgain) 
     for (int index = 0; index < kLocationCount; ++index) {
         StartupList* live = locations.Slot(index);
         if (live == nullptr) continue;
-        const StoredPaths paths = StoredPaths::Below(kStagingKey, index);
-        // Its key tells a later load that this location was saved, empty or not.
-        if (IsWow64Location(index) && !CreateRegistryKey(HKEY_CURRENT_USER, paths.locationKey, kRegistryCreate)) {
-            complete = false;
-        }
-        std::unique_ptr<StartupList> stored = OpenStoredLocation(paths);
-        if (readAgain) live->Reload();
-        if (!SaveLocation(*live, *stored)) complete = false;
-        if (!SaveShortcutBytes(*live, paths.links)) complete = false;
-        if (!SaveApprovals(index, *live, paths.approved)) complete = false;
+        copies.push_back(GatherLocation(index, *live, readAgain));
+        if (!WriteLocationCopy(copies.back(), kStagingKey)) complete = false;
         if (!StoreStepReached(StoreStep::LocationStaged)) return Staging::Stopped;
     }
     return complete ? Staging::Complete : Staging::Incomplete;
@@ -71,9 +96,12 @@ bool StartupLocationSet::SaveLists(const std::string& name, bool readAgain) {
     if (!IsStorableName(name)) return false;
     const StoreLock lock;
     if (!lock || !FinishInterruptedStoreWork()) return false;
-    switch (StageConfiguration(*this, readAgain)) {
+    std::vector<LocationCopy> copies;
+    switch (StageConfiguration(*this, readAgain && (!listsCurrent || lock.Contended()), copies)) {
         case Staging::Complete:
-            return ReplaceWithStaged(name);
+            return ReplaceWithStaged(name, [&copies](const std::string& configurationKey) {
+                return WriteConfigurationCopy(copies, configurationKey);
+            });
         case Staging::Incomplete:
             // The old configuration stays as it was, and a new name stays unstored.
             DiscardStaging();
@@ -93,7 +121,7 @@ LoadResult StartupLocationSet::TryLoadConfiguration(const std::string& name) {
     const StoreLock lock;
     if (!IsConfigurationName(name) || !lock) return result;
     const StoredConfiguration stored = ReadConfiguration(*this, name);
-    const LoadPlan plan = PlanLoad(*this, stored);
+    const LoadPlan plan = PlanLoad(*this, stored, !listsCurrent || lock.Contended());
     // All or nothing: a load that would stop at a place the user may not
     // change leaves half a configuration behind.
     result.deniedLocations = DeniedLocations(plan, *this);
@@ -102,6 +130,8 @@ LoadResult StartupLocationSet::TryLoadConfiguration(const std::string& name) {
     // loaded was read above, so this may replace it (an undo of an undo).
     if (!SaveLists(kBeforeLastLoad, false)) return result;
     result.carriedOut = true;
+    // From here the lists show the places as the plan found them.
+    listsCurrent = false;
     HWND monitor = FindWindowA("Wardlow", "Wardlow");
     if (monitor != nullptr) SendMessageA(monitor, kMonitorLoadStarts, 0, 0);
     result.complete = true;

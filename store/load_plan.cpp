@@ -73,11 +73,11 @@ bool LocationPlan::ChangesPlace(unsigned char enabled) const {
     return Touches(writes, enabled) || Touches(removals, enabled) || (enabled != 0 && !shortcutFiles.empty());
 }
 
-LoadPlan PlanLoad(const StartupLocationSet& locations, const StoredConfiguration& stored) {
+LoadPlan PlanLoad(const StartupLocationSet& locations, const StoredConfiguration& stored, bool readLists) {
     // Every present location, also one the configuration says nothing of:
     // entries other programs added since the lists were read are replaced
     // too, and the load's backup keeps what the locations hold now.
-    for (int index = 0; index < kLocationCount; ++index) {
+    for (int index = 0; index < kLocationCount && readLists; ++index) {
         if (StartupList* live = locations.Slot(index)) live->Reload();
     }
     LoadPlan plan;
@@ -105,10 +105,7 @@ bool Settled(const LocationPlan& plan, const StartupList& live) {
 }
 
 bool WriteLocationPlan(const LocationPlan& plan, StartupList& live) {
-    bool written = true;
-    for (const StartupItem& item : plan.writes) {
-        if (!live.WriteItem(item)) written = false;
-    }
+    bool written = live.WriteItems(plan.writes);
     if (plan.shortcutFiles.empty()) return written;
     auto* folder = dynamic_cast<ShortcutFolderStartupList*>(&live);
     for (const ShortcutFile& file : plan.shortcutFiles) {
@@ -119,8 +116,10 @@ bool WriteLocationPlan(const LocationPlan& plan, StartupList& live) {
 
 bool FinishLocationPlan(const LocationPlan& plan, StartupList& live, bool written) {
     // A removal storage refuses leaves its entry; the rest still go.
-    for (const StartupItem& item : plan.removals) live.DeleteItem(item);
+    live.DeleteItems(plan.removals);
     const bool switched = ApplyApprovals(plan.locationIndex, plan.approvals);
-    live.Reload();
-    return live.HoldsAll(*plan.stored->items, IsFolderLocation(plan.locationIndex)) && written && switched;
+    // Every stored item the plan did not write was already in place when the
+    // lists were read, so the writes' results say whether all arrived; the
+    // list is not read again for it.
+    return written && switched;
 }

@@ -43,9 +43,11 @@ struct LoadPlan {
     std::vector<LocationPlan> locations;
 };
 
-// Reads every present location again and compares those of `stored` with
-// what the configuration holds. The plan refers to `stored`, which must outlive it.
-LoadPlan PlanLoad(const StartupLocationSet& locations, const StoredConfiguration& stored);
+// Reads every present location again (unless `readLists` is false: the
+// caller knows the lists show their places as they are) and compares those of
+// `stored` with what the configuration holds. The plan refers to `stored`,
+// which must outlive it.
+LoadPlan PlanLoad(const StartupLocationSet& locations, const StoredConfiguration& stored, bool readLists = true);
 
 // The locations, in slot order, whose planned changes the user may not make
 // (a place opened for writing, a Startup folder by a file made and deleted in
@@ -59,8 +61,8 @@ bool Settled(const LocationPlan& plan, const StartupList& live);
 
 // Applying a location's plan comes in two halves, so that a load ended
 // between them has lost no entry: first every write, then every removal and
-// switch, after which the live list is read again once. The second half is
-// true when every stored item is in the live list and every write, switch
-// and stored shortcut file succeeded.
+// switch. The second half is true when every write, switch and stored
+// shortcut file succeeded, so that every stored item is in place. Neither
+// reads the live list again: it shows the location as the plan found it.
 bool WriteLocationPlan(const LocationPlan& plan, StartupList& live);
 bool FinishLocationPlan(const LocationPlan& plan, StartupList& live, bool written);

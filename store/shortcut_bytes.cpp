@@ -18,18 +18,17 @@ bool LeadsTo(const std::string& bytes, const std::string& command) {
 
 }  // namespace
 
-bool SaveShortcutBytes(const StartupList& live, const std::string& linksKeyPath) {
+StoredValues ReadShortcutFiles(const StartupList& live) {
+    StoredValues files;
     const auto* folder = dynamic_cast<const ShortcutFolderStartupList*>(&live);
-    if (folder == nullptr) return true;
-    RegKey links;  // created with its first value, so that no empty key is left
-    bool allStored = true;
+    if (folder == nullptr) return files;
     std::string bytes;
     for (const StartupItem& item : live.Items()) {
-        if (item.enabled == 0 || !ReadWholeFile(folder->ShortcutPath(item.name), kLargestShortcut, bytes)) continue;
-        if (!links) links = CreateRegistryKey(HKEY_CURRENT_USER, linksKeyPath, kRegistryWrite);
-        if (!links || !SetRegistryBinary(links.get(), item.name, bytes)) allStored = false;
+        if (item.enabled != 0 && ReadWholeFile(folder->ShortcutPath(item.name), kLargestShortcut, bytes)) {
+            files[item.name] = bytes;
+        }
     }
-    return allStored;
+    return files;
 }
 
 bool ShortcutFileFor(const std::string* stored, const StartupItem& item, std::string& bytes, bool& fromStore) {

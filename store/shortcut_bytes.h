@@ -10,10 +10,10 @@
 
 #include <string>
 
-// Stores the file of every enabled item of `live` in the key `linksKeyPath`
-// (below HKEY_CURRENT_USER). A file that cannot be read, or is too large,
-// stores nothing. False when a value could not be written.
-bool SaveShortcutBytes(const StartupList& live, const std::string& linksKeyPath);
+// The shortcut file of every enabled item of `live`, by item name, for its
+// "Links" key; none for lists of other kinds. A file that cannot be read, or
+// is too large, is left out.
+StoredValues ReadShortcutFiles(const StartupList& live);
 
 // The whole file a load leaves for the enabled stored item `item`, whose
 // stored shortcut file is `stored` (null when there is none): the stored

@@ -56,8 +56,9 @@ void RemoveJournalKeyIfEmpty() {
     if (values == 0) DeleteRegistryKey(HKEY_CURRENT_USER, kJournalKey);
 }
 
-// Deletes the old configuration and copies the staged one into its place.
-bool PlaceStagedCopy(const std::string& name) {
+// Deletes the old configuration and puts the staged one in its place: written
+// again by `writeAgain` when there is one, else copied from the staging key.
+bool PlaceStagedCopy(const std::string& name, const ConfigurationWriter& writeAgain) {
     const RegKey staged = OpenRegistryKey(HKEY_CURRENT_USER, kStagingKey, kRegistryRead);
     // A journal value without its staged copy, or with a name that is no
     // configuration's, was not written by a save: nothing is touched for it.
@@ -65,15 +66,15 @@ bool PlaceStagedCopy(const std::string& name) {
     const std::string target = ConfigurationKeyPath(name);
     if (!DeleteRegistryTree(HKEY_CURRENT_USER, target) || !StoreStepReached(StoreStep::OldRemoved)) return false;
     const RegKey placed = CreateRegistryKey(HKEY_CURRENT_USER, target, kRegistryCreate);
+    const bool copied = placed && (writeAgain ? writeAgain(target) : CopyRegistryTree(staged.get(), placed.get()));
     // The copy must be on disk before the journal value that protects it goes.
-    return placed && CopyRegistryTree(staged.get(), placed.get()) && FlushRegistryKey(HKEY_CURRENT_USER) &&
-           StoreStepReached(StoreStep::Copied);
+    return copied && FlushRegistryKey(HKEY_CURRENT_USER) && StoreStepReached(StoreStep::Copied);
 }
 
 // The replace from its journal value on. Each step can be done again when the
 // run is ended before the next.
-bool CompleteReplace(const std::string& name) {
-    if (!PlaceStagedCopy(name)) return false;
+bool CompleteReplace(const std::string& name, const ConfigurationWriter& writeAgain) {
+    if (!PlaceStagedCopy(name, writeAgain)) return false;
     // The journal value goes first: a staged copy no journal value names is discarded.
     if (!ClearJournal(kReplaceValue) || !StoreStepReached(StoreStep::JournalCleared)) return false;
     if (!DeleteRegistryTree(HKEY_CURRENT_USER, kStagingKey) || !StoreStepReached(StoreStep::StagingRemoved)) {
@@ -99,7 +100,11 @@ bool CompleteDelete(const std::string& name) {
 
 StoreLock::StoreLock() : mutex(CreateMutexA(nullptr, FALSE, kStoreMutexName)) {
     if (!mutex) return;
-    const DWORD waited = WaitForSingleObject(mutex.get(), kLongestWait);
+    DWORD waited = WaitForSingleObject(mutex.get(), 0);
+    if (waited == WAIT_TIMEOUT) {
+        contended = true;
+        waited = WaitForSingleObject(mutex.get(), kLongestWait);
+    }
     // Abandoned: the run that held it was ended midway, and left its work to
     // FinishInterruptedStoreWork.
     held = waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED;
@@ -115,7 +120,7 @@ bool FinishInterruptedStoreWork() {
     const StoreLock lock;
     if (!lock) return false;
     std::string name;
-    if (ReadJournal(kReplaceValue, name) && !CompleteReplace(name)) return false;
+    if (ReadJournal(kReplaceValue, name) && !CompleteReplace(name, nullptr)) return false;
     if (ReadJournal(kDeleteValue, name) && !CompleteDelete(name)) return false;
     DiscardStaging();
     return !OpenRegistryKey(HKEY_CURRENT_USER, kJournalKey, kRegistryRead);
@@ -128,7 +133,7 @@ void DiscardStaging() {
     RemoveJournalKeyIfEmpty();
 }
 
-bool ReplaceWithStaged(const std::string& name) {
+bool ReplaceWithStaged(const std::string& name, const ConfigurationWriter& writeAgain) {
     // Checked before the journal value is written, after which the old
     // configuration is no longer kept: the program's key must take the copy.
     if (!IsStorableName(name) || !MayWriteRegistryKey(HKEY_CURRENT_USER, kConfigurationsKey, KEY_CREATE_SUB_KEY) ||
@@ -141,7 +146,7 @@ bool ReplaceWithStaged(const std::string& name) {
     // No rolling back from here on: when the copy fails, the journal value
     // stays and the save reports failure; the next run (or the next save or
     // delete) deletes the old configuration and copies the staged one again.
-    return CompleteReplace(name);
+    return CompleteReplace(name, writeAgain);
 }
 
 bool DeleteStoredConfiguration(const std::string& name) {

@@ -17,6 +17,7 @@
 
 #include "platform/handles.h"
 
+#include <functional>
 #include <string>
 
 // The staging key, below HKEY_CURRENT_USER.
@@ -32,10 +33,14 @@ public:
     StoreLock(const StoreLock&) = delete;
     StoreLock& operator=(const StoreLock&) = delete;
     explicit operator bool() const { return held; }
+    // True when another run held the store when this lock was asked for, so
+    // that it may have changed what this run read before.
+    bool Contended() const { return contended; }
 
 private:
     UniqueHandle mutex;
     bool held = false;
+    bool contended = false;
 };
 
 // Finishes the replace or delete a journal value names, and discards a staged
@@ -53,12 +58,18 @@ bool CreateStaging();
 // Removes the staging key, and the journal key when it names no work.
 void DiscardStaging();
 
+// Writes the configuration a save stages below the given key path (below
+// HKEY_CURRENT_USER), whose keys do not exist yet; true when all of it was written.
+using ConfigurationWriter = std::function<bool(const std::string& configurationKey)>;
+
 // Puts the complete staged copy in place of the configuration `name`
-// (storable, see IsStorableName). False, with the staged copy discarded, when
-// the program's key cannot take the configuration; false too when the copy
-// fails once the journal value is written, which is then left for the next
-// run to complete.
-bool ReplaceWithStaged(const std::string& name);
+// (storable, see IsStorableName): `writeAgain`, which wrote the staged copy,
+// writes it once more in its place, which costs half a copy of the staged
+// keys (a run that completes an ended save copies them). False, with the
+// staged copy discarded, when the program's key cannot take the
+// configuration; false too when the writing fails once the journal value is
+// written, which is then left for the next run to complete.
+bool ReplaceWithStaged(const std::string& name, const ConfigurationWriter& writeAgain);
 
 // Deletes the stored configuration `name` whole. False when its keys could not
 // all be deleted.
