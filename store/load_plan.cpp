@@ -4,6 +4,7 @@
 #include "catalog/startup_location_set.h"
 #include "platform/files.h"
 #include "platform/registry.h"
+#include "startup/shell_link_file.h"
 #include "startup/shortcut_folder_startup_list.h"
 #include "store/shortcut_bytes.h"
 
@@ -29,12 +30,13 @@ void PlanRegistryWrites(const StartupList& stored, const StartupList& live, Loca
 void PlanShortcutWrites(const StoredLocation& stored, const ShortcutFolderStartupList& folder, LocationPlan& plan) {
     std::string wanted;
     std::string present;
+    ShellLinkFile reader;
     for (const StartupItem& item : stored.items->Items()) {
         if (item.enabled == 0) continue;
         auto file = stored.shortcutFiles.find(item.name);
         bool fromStore = false;
         const bool known =
-            ShortcutFileFor(file == stored.shortcutFiles.end() ? nullptr : &file->second, item, wanted, fromStore);
+            ShortcutFileFor(reader, file == stored.shortcutFiles.end() ? nullptr : &file->second, item, wanted, fromStore);
         if (known && ReadWholeFile(folder.ShortcutPath(item.name), kLargestShortcut, present) && present == wanted) {
             continue;
         }

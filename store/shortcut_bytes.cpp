@@ -10,10 +10,9 @@ namespace {
 // The shell reads the bytes: true when they load as a shortcut whose target
 // reads back, as the folder list reads it, as `command`. Bytes edited by hand,
 // or stored for another command, are not trusted with the item.
-bool LeadsTo(const std::string& bytes, const std::string& command) {
-    ShellLinkFile shortcut;
+bool LeadsTo(ShellLinkFile& reader, const std::string& bytes, const std::string& command) {
     std::string target;
-    return shortcut.LoadFromBytes(bytes) && shortcut.ReadTarget(target) && target == command;
+    return reader.LoadFromBytes(bytes) && reader.ReadTarget(target) && target == command;
 }
 
 }  // namespace
@@ -31,9 +30,10 @@ StoredValues ReadShortcutFiles(const StartupList& live) {
     return files;
 }
 
-bool ShortcutFileFor(const std::string* stored, const StartupItem& item, std::string& bytes, bool& fromStore) {
+bool ShortcutFileFor(ShellLinkFile& reader, const std::string* stored, const StartupItem& item, std::string& bytes,
+                     bool& fromStore) {
     // A configuration saved before shortcut bytes were kept has none.
-    fromStore = stored != nullptr && LeadsTo(*stored, item.command);
+    fromStore = stored != nullptr && LeadsTo(reader, *stored, item.command);
     if (fromStore) {
         bytes = *stored;
         return true;

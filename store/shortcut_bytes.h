@@ -10,6 +10,8 @@
 
 #include <string>
 
+class ShellLinkFile;
+
 // The shortcut file of every enabled item of `live`, by item name, for its
 // "Links" key; none for lists of other kinds. A file that cannot be read, or
 // is too large, is left out.
@@ -20,4 +22,7 @@ StoredValues ReadShortcutFiles(const StartupList& live);
 // file, when it loads as a shortcut whose target is the item's command
 // (`fromStore` true); otherwise the plain shortcut to the command that the
 // folder list's Add writes, made in memory. False when neither can be had.
-bool ShortcutFileFor(const std::string* stored, const StartupItem& item, std::string& bytes, bool& fromStore);
+// `reader` reads the stored file; one serves every item of a load, as one
+// serves every file of a folder's walk.
+bool ShortcutFileFor(ShellLinkFile& reader, const std::string* stored, const StartupItem& item, std::string& bytes,
+                     bool& fromStore);
