@@ -1,12 +1,11 @@
 #include "app/main_dialog.h"
 
-#include "app/elevation.h"
+#include "app/changes_dialog.h"
+#include "app/load_flow.h"
 #include "app/resource.h"
-#include "catalog/location_table.h"
 #include "catalog/startup_location_set.h"
 #include "platform/registry.h"
 #include "store/configuration_layout.h"
-#include "store/configuration_store.h"
 
 #include <commctrl.h>
 
@@ -15,8 +14,6 @@
 #include <vector>
 
 namespace {
-
-const char kCaption[] = "Veltrane";
 
 const char kDescription[] =
     "Veltrane will save or load the Windows configuration data that causes programs to run at system startup. "
@@ -29,29 +26,10 @@ const char kNameMissing[] = "You must enter a name for the current configuration
 const char kOverwrite[] = "The specified configuration already exists. Do you wish to overwrite it?";
 const char kSaved[] = "Your configuration has been saved successfully.";
 const char kSaveFailed[] = "There was an error saving your configuration.";
-const char kNotFound[] = "The specified configuration could not be found.";
-const char kBackupFirst[] =
-    "It is strongly reccomended that you save a backup copy before loading a new configuration. Do you wish to "
-    "continue?";
-const char kRestored[] = "Your configuration has been restored successfully.";
-const char kRestoreFailed[] = "There was an error restoring your configuration.";
-const char kBackslash[] = "A configuration name cannot contain a backslash.";
-// Put around the names of the locations a load needs administrator rights for.
-const char kNeedsRights[] = "Loading this configuration changes startup entries that only an administrator may change (";
-const char kNothingChanged[] = "). Nothing was changed.";
-const char kAskToElevate[] = "). Load it as administrator?";
+const char kDeleteFailed[] = "There was an error deleting the configuration.";
 
 // Names are read through a buffer of this size, so at most 1023 characters count.
 constexpr int kNameBufferSize = 1024;
-
-bool HasBackslash(const std::string& name) { return name.find('\\') != std::string::npos; }
-
-// "HKLM-Run, CommonStartup": the locations' key names, in slot order.
-std::string LocationNames(const std::vector<int>& locations) {
-    std::string names;
-    for (int index : locations) names += (names.empty() ? "" : ", ") + std::string(LocationKeyName(index));
-    return names;
-}
 
 }  // namespace
 
@@ -78,6 +56,7 @@ MainDialog::MainDialog(HWND window) : window(window), savedThisSession(false) {
 
 void MainDialog::FillConfigurationList() {
     SendDlgItemMessageA(window, IDC_CONFIGURATIONS, CB_RESETCONTENT, 0, 0);
+    UpdateEntryButtons();
     RegKey key = OpenRegistryKey(HKEY_CURRENT_USER, kConfigurationsKey, kRegistryRead);
     if (!key) return;
     for (const std::string& name : EnumerateRegistrySubkeys(key.get())) {
@@ -101,6 +80,7 @@ void MainDialog::OnSaveChosen() {
     EnableWindow(GetDlgItem(window, IDC_CONFIGURATIONS), FALSE);
     EnableWindow(GetDlgItem(window, IDC_NAME_GROUP), TRUE);
     EnableWindow(GetDlgItem(window, IDC_NAME), TRUE);
+    UpdateEntryButtons();
 }
 
 void MainDialog::OnLoadChosen() {
@@ -108,61 +88,66 @@ void MainDialog::OnLoadChosen() {
     EnableWindow(GetDlgItem(window, IDC_CONFIGURATIONS), TRUE);
     EnableWindow(GetDlgItem(window, IDC_NAME_GROUP), FALSE);
     EnableWindow(GetDlgItem(window, IDC_NAME), FALSE);
+    UpdateEntryButtons();
+}
+
+void MainDialog::UpdateEntryButtons() {
+    const bool chosen = IsDlgButtonChecked(window, IDC_LOAD) == BST_CHECKED &&
+                        SendDlgItemMessageA(window, IDC_CONFIGURATIONS, CB_GETCURSEL, 0, 0) != CB_ERR;
+    HWND focus = GetFocus();
+    // A disabled button keeps the keyboard focus, where no key reaches anything.
+    if (!chosen && (focus == GetDlgItem(window, IDC_CHANGES) || focus == GetDlgItem(window, IDC_DELETE))) {
+        SendMessageA(window, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(GetDlgItem(window, IDC_CONFIGURATIONS)), TRUE);
+    }
+    EnableWindow(GetDlgItem(window, IDC_CHANGES), chosen);
+    EnableWindow(GetDlgItem(window, IDC_DELETE), chosen);
 }
 
 void MainDialog::OnOk() {
     if (IsDlgButtonChecked(window, IDC_SAVE) == BST_CHECKED) {
         Save();
     } else if (IsDlgButtonChecked(window, IDC_LOAD) == BST_CHECKED) {
-        Load();
+        const std::string name = ControlText(IDC_CONFIGURATIONS);
+        LoadFromDialog(window, name, savedThisSession, [&] { ShowBackup(name); });
     }
 }
 
 void MainDialog::Save() {
     const std::string name = ControlText(IDC_NAME);
     if (name.empty()) {
-        Tell(kNameMissing, MB_OK | MB_ICONEXCLAMATION);
+        Tell(window, kNameMissing, MB_OK | MB_ICONEXCLAMATION);
         return;
     }
-    // A backslash would make the name a path of nested keys.
     if (HasBackslash(name)) {
-        Tell(kBackslash, MB_OK | MB_ICONEXCLAMATION);
+        Tell(window, kBackslash, MB_OK | MB_ICONEXCLAMATION);
         return;
     }
     StartupLocationSet& locations = GetStartupLocationSet();
-    if (locations.ConfigurationExists(name) && Tell(kOverwrite, MB_YESNO | MB_ICONQUESTION) != IDYES) return;
+    if (locations.ConfigurationExists(name) && Tell(window, kOverwrite, MB_YESNO | MB_ICONQUESTION) != IDYES) return;
     if (!locations.SaveConfiguration(name)) {
-        Tell(kSaveFailed, MB_OK | MB_ICONHAND);
+        Tell(window, kSaveFailed, MB_OK | MB_ICONHAND);
         return;
     }
     savedThisSession = true;
-    Tell(kSaved, MB_OK | MB_ICONINFORMATION);
+    Tell(window, kSaved, MB_OK | MB_ICONINFORMATION);
     FillConfigurationList();
 }
 
-void MainDialog::Load() {
+void MainDialog::OnChanges() {
     const std::string name = ControlText(IDC_CONFIGURATIONS);
-    if (name.empty()) {
-        Tell(kNotFound, MB_OK | MB_ICONEXCLAMATION);
+    if (!name.empty() && ShowChanges(window, name, savedThisSession)) ShowBackup(name);
+}
+
+void MainDialog::OnDelete() {
+    const std::string name = ControlText(IDC_CONFIGURATIONS);
+    if (name.empty()) return;
+    const std::string question = "Do you want to delete the configuration \"" + name + "\"? It cannot be restored.";
+    if (Tell(window, question.c_str(), MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) != IDYES) return;
+    if (!GetStartupLocationSet().DeleteConfiguration(name)) {
+        Tell(window, kDeleteFailed, MB_OK | MB_ICONHAND);
         return;
     }
-    if (HasBackslash(name)) {
-        Tell(kBackslash, MB_OK | MB_ICONEXCLAMATION);
-        return;
-    }
-    StartupLocationSet& locations = GetStartupLocationSet();
-    if (!locations.ConfigurationExists(name)) {
-        Tell(kNotFound, MB_OK | MB_ICONEXCLAMATION);
-        return;
-    }
-    if (!savedThisSession && Tell(kBackupFirst, MB_OKCANCEL | MB_ICONEXCLAMATION) == IDCANCEL) return;
-    const LoadResult result = locations.TryLoadConfiguration(name);
-    if (!result.deniedLocations.empty()) {
-        LoadAsAdministrator(name, LocationNames(result.deniedLocations));
-        return;
-    }
-    if (result.carriedOut) ShowBackup(name);
-    Tell(result.complete ? kRestored : kRestoreFailed, result.complete ? MB_OK | MB_ICONINFORMATION : MB_OK | MB_ICONHAND);
+    FillConfigurationList();
 }
 
 void MainDialog::ShowBackup(const std::string& loaded) {
@@ -170,32 +155,8 @@ void MainDialog::ShowBackup(const std::string& loaded) {
     const LRESULT found = SendDlgItemMessageA(window, IDC_CONFIGURATIONS, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
                                               reinterpret_cast<LPARAM>(loaded.c_str()));
     SendDlgItemMessageA(window, IDC_CONFIGURATIONS, CB_SETCURSEL, static_cast<WPARAM>(found), 0);
+    UpdateEntryButtons();
 }
-
-void MainDialog::LoadAsAdministrator(const std::string& name, const std::string& locations) {
-    const std::string refused = kNeedsRights + locations + kNothingChanged;
-    if (!CanElevate()) {
-        Tell(refused.c_str(), MB_OK | MB_ICONHAND);
-        return;
-    }
-    const std::string question = kNeedsRights + locations + kAskToElevate;
-    if (Tell(question.c_str(), MB_YESNO | MB_ICONQUESTION) != IDYES) return;
-    switch (LoadElevated(name, window)) {
-        case ElevatedLoad::Loaded:
-            ShowBackup(name);
-            Tell(kRestored, MB_OK | MB_ICONINFORMATION);
-            break;
-        case ElevatedLoad::Failed:
-            ShowBackup(name);
-            Tell(kRestoreFailed, MB_OK | MB_ICONHAND);
-            break;
-        case ElevatedLoad::NotStarted:
-            Tell(refused.c_str(), MB_OK | MB_ICONHAND);
-            break;
-    }
-}
-
-int MainDialog::Tell(const char* text, UINT flags) const { return MessageBoxA(window, text, kCaption, flags); }
 
 std::string MainDialog::ControlText(int id) const {
     std::vector<char> buffer(kNameBufferSize, '\0');
@@ -227,6 +188,15 @@ INT_PTR CALLBACK MainDialogProcedure(HWND window, UINT message, WPARAM wParam, L
                 case IDC_LOAD:
                     dialog->OnLoadChosen();
                     break;
+                case IDC_CHANGES:
+                    dialog->OnChanges();
+                    break;
+                case IDC_DELETE:
+                    dialog->OnDelete();
+                    break;
+                case IDC_CONFIGURATIONS:
+                    if (HIWORD(wParam) == CBN_SELCHANGE) dialog->UpdateEntryButtons();
+                    break;
                 default:
                     break;
             }
@@ -242,8 +212,9 @@ INT_PTR CALLBACK MainDialogProcedure(HWND window, UINT message, WPARAM wParam, L
 }
 
 void ShowMainDialog() {
-    // Loads the version 6 common controls named by the manifest, for visual styles.
-    INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX), ICC_STANDARD_CLASSES};
+    // Loads the version 6 common controls named by the manifest, for visual
+    // styles, and registers the Changes view's list view.
+    INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX), ICC_STANDARD_CLASSES | ICC_LISTVIEW_CLASSES};
     InitCommonControlsEx(&controls);
     DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_MAIN), nullptr, MainDialogProcedure, 0);
 }

@@ -28,16 +28,15 @@ public:
     void OnSaveChosen();
     void OnLoadChosen();
     void OnOk();
+    void OnChanges();
+    void OnDelete();
+    // Changes and Delete act on the chosen entry, and only while the load
+    // choice is made.
+    void UpdateEntryButtons();
 
 private:
-    int Tell(const char* text, UINT flags) const;
     std::string ControlText(int id) const;
     void Save();
-    void Load();
-    // After a load refused for want of rights to `locations` (their names):
-    // offers the load to an elevated copy where Windows can elevate, or says
-    // that nothing was changed.
-    void LoadAsAdministrator(const std::string& name, const std::string& locations);
     // After a load: the list shows the state the load kept for an undo, and
     // the configuration loaded stays chosen.
     void ShowBackup(const std::string& loaded);

@@ -58,6 +58,9 @@ StoredValues ReadApprovals(int locationIndex, const StartupList& live) {
     return values;
 }
 
+// Windows starts an entry whose switch has an even first byte.
+bool IsSwitchedOff(const std::string& approval) { return !approval.empty() && (approval[0] & 1) != 0; }
+
 std::vector<ApprovalChange> PlanApprovals(int locationIndex, const StartupList& stored,
                                           const StoredValues& storedApprovals) {
     std::vector<ApprovalChange> changes;
@@ -68,6 +71,7 @@ std::vector<ApprovalChange> PlanApprovals(int locationIndex, const StartupList& 
     for (const StartupItem& item : stored.Items()) {
         if (item.enabled == 0) continue;
         ApprovalChange change;
+        change.itemName = item.name;
         change.valueName = ApprovalValueName(place, item.name);
         DWORD type = REG_NONE;
         const bool isLive =

@@ -17,8 +17,12 @@
 // approvals (no approval place, or no approval key on this system).
 StoredValues ReadApprovals(int locationIndex, const StartupList& live);
 
+// True when a switch keeps its entry from starting.
+bool IsSwitchedOff(const std::string& approval);
+
 // One switch a load sets: a value written, or deleted.
 struct ApprovalChange {
+    std::string itemName;  // the stored item the switch belongs to
     std::string valueName;
     bool remove = false;
     std::string bytes;  // the stored value, when it is written

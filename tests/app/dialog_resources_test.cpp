@@ -5,6 +5,8 @@
 #include "harness/check.h"
 #include "harness/dialog_driver.h"
 
+#include <commctrl.h>
+
 #include <algorithm>
 #include <cctype>
 #include <cstring>
@@ -86,7 +88,7 @@ TEST_CASE(DialogTemplate) {
     CHECK_EQ(read.Dword(), 0x80C808C0u);
     CHECK_EQ(read.Dword(), 0u);
     const int count = read.Word();
-    CHECK_EQ(count, 8);
+    CHECK_EQ(count, 10);
     const int x = read.Short(), y = read.Short(), cx = read.Short(), cy = read.Short();
     CHECK_EQ((std::vector<int>{x, y, cx, cy}), (std::vector<int>{0, 0, 226, 188}));
     CHECK_EQ(read.Text(), "");  // no menu
@@ -104,6 +106,8 @@ TEST_CASE(DialogTemplate) {
         {0x50020007, 0, 19, 103, 199, 31, IDC_NAME_GROUP, "#128", "Configuration Name", 0},
         {0x50810080, 0, 24, 114, 190, 15, IDC_NAME, "#129", "", 0},
         {0x58210103, 0, 20, 147, 199, 68, IDC_CONFIGURATIONS, "#133", "", 0},
+        {0x50010000, 0, 7, 167, 50, 14, IDC_CHANGES, "#128", "Changes...", 0},
+        {0x50010000, 0, 61, 167, 50, 14, IDC_DELETE, "#128", "Delete", 0},
     };
     for (int i = 0; i < count && i < static_cast<int>(expected.size()); ++i) {
         read.Align();
@@ -125,6 +129,35 @@ TEST_CASE(DialogTemplate) {
         CHECK_EQ(item.text, want.text);
         CHECK_EQ(item.extra, 0);
     }
+}
+
+namespace {
+
+INT_PTR CALLBACK IdleProcedure(HWND, UINT, WPARAM, LPARAM) { return FALSE; }
+
+}  // namespace
+
+TEST_CASE(ChangesViewTemplate) {
+    DataModule exe;
+    INITCOMMONCONTROLSEX classes{sizeof classes, ICC_LISTVIEW_CLASSES};
+    InitCommonControlsEx(&classes);
+    HWND view = CreateDialogParamA(exe.module, MAKEINTRESOURCEA(IDD_CHANGES), nullptr, IdleProcedure, 0);
+    REQUIRE(view != nullptr);
+    CHECK_EQ(driver::Text(view), "Veltrane - Changes");
+    // In tab order, with their classes and texts.
+    std::vector<std::string> controls;
+    for (HWND child = GetWindow(view, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
+        char kind[64] = {};
+        GetClassNameA(child, kind, sizeof kind);
+        controls.push_back(std::to_string(GetDlgCtrlID(child)) + " " + kind + " " + driver::Text(child));
+    }
+    CHECK_EQ(controls, (std::vector<std::string>{"1103 Static ", "1101 SysListView32 ",
+                                                 "1102 Button Show entries that stay as they are", "1 Button Load",
+                                                 "2 Button Close"}));
+    CHECK_EQ(GetWindowLongA(GetDlgItem(view, IDC_CHANGE_LIST), GWL_STYLE) & LVS_TYPEMASK, LVS_REPORT);
+    CHECK_EQ(GetWindowLongA(GetDlgItem(view, IDC_SHOW_KEPT), GWL_STYLE) & BS_TYPEMASK, BS_AUTOCHECKBOX);
+    CHECK_EQ(LOWORD(SendMessageA(view, DM_GETDEFID, 0, 0)), IDOK);
+    DestroyWindow(view);
 }
 
 TEST_CASE(VersionResource) {

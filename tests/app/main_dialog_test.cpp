@@ -6,6 +6,8 @@
 #include "harness/fixtures.h"
 #include "harness/live_locations.h"
 
+#include <commctrl.h>
+
 #include <string>
 #include <vector>
 
@@ -229,6 +231,11 @@ TEST_CASE(AConfigurationGoneSinceTheListWasFilled) {
     driver::Select(dialog, IDC_CONFIGURATIONS, 0);
     fixture::DeleteTree(HKEY_CURRENT_USER, std::string(kStore) + "\\Work");
     driver::Answer(OkShows(dialog, kM5, kOk), IDOK);
+    // Nor is a view offered of what it would change.
+    driver::Push(dialog, IDC_CHANGES);
+    Box gone = driver::WaitForBox(dialog);
+    CHECK_EQ(gone.text, kM5);
+    driver::Answer(gone, IDOK);
     CHECK(driver::NoBoxOpen(dialog));
     CHECK_EQ(UserRun(), std::vector<std::string>{"Other=C:\\Other.exe"});
 }
@@ -342,4 +349,126 @@ TEST_CASE(ALoadThatNeedsAdministratorRightsChangesNothingOrGoesToAnElevatedCopy)
         CHECK(fixture::ValueExists(HKEY_LOCAL_MACHINE, fixture::kHklmRun, "Machine"));
     }
     fixture::DeleteValue(HKEY_LOCAL_MACHINE, fixture::kHklmRun, "Machine");
+}
+
+namespace {
+
+std::vector<bool> EntryButtons(HWND dialog) {
+    return {driver::Enabled(dialog, IDC_CHANGES), driver::Enabled(dialog, IDC_DELETE)};
+}
+const std::vector<bool> kEnabled{true, true};
+const std::vector<bool> kDisabled{false, false};
+
+// Chooses the load and the first configuration, and opens its Changes view.
+HWND OpenChanges(HWND dialog) {
+    driver::Click(dialog, IDC_LOAD);
+    driver::Select(dialog, IDC_CONFIGURATIONS, 0);
+    driver::Push(dialog, IDC_CHANGES);
+    Box view = driver::WaitForBox(dialog);
+    REQUIRE(view.caption == "Veltrane - Changes");
+    return view.window;
+}
+
+}  // namespace
+
+TEST_CASE(ChangesAndDeleteNeedTheLoadChoiceAndAChosenEntry) {
+    Reset({"Play", "Work"}, {});
+    OpenDialog dialog;
+    CHECK_EQ(EntryButtons(dialog), kDisabled);
+    driver::Select(dialog, IDC_CONFIGURATIONS, 0);
+    CHECK_EQ(EntryButtons(dialog), kDisabled);
+    driver::Click(dialog, IDC_LOAD);
+    CHECK_EQ(EntryButtons(dialog), kEnabled);
+    driver::Click(dialog, IDC_SAVE);
+    CHECK_EQ(EntryButtons(dialog), kDisabled);
+    driver::Click(dialog, IDC_LOAD);
+    driver::Select(dialog, IDC_CONFIGURATIONS, -1);
+    CHECK_EQ(EntryButtons(dialog), kDisabled);
+}
+
+TEST_CASE(DeleteAsksFirstAndDeletesOnYesOnly) {
+    Reset({"Play", "Work"}, {});
+    OpenDialog dialog;
+    driver::Click(dialog, IDC_LOAD);
+    driver::Select(dialog, IDC_CONFIGURATIONS, 1);
+    driver::Push(dialog, IDC_DELETE);
+    Box question = driver::WaitForBox(dialog);
+    CHECK_EQ(question.text, "Do you want to delete the configuration \"Work\"? It cannot be restored.");
+    CHECK_EQ(question.buttons, kYesNo);
+    CHECK_EQ(GetWindowLongA(GetDlgItem(question.window, IDNO), GWL_STYLE) & BS_TYPEMASK, BS_DEFPUSHBUTTON);
+    driver::Answer(question, IDNO);
+    CHECK(driver::NoBoxOpen(dialog));
+    CHECK_EQ(Configurations(), (std::vector<std::string>{"Play", "Work"}));
+    CHECK_EQ(driver::ListSelection(dialog, IDC_CONFIGURATIONS), 1);
+
+    // A journal key the store cannot clear up stops every delete.
+    const std::string journal = "Software\\Ostrel\\VeltraneJournal";
+    fixture::CreateKey(HKEY_CURRENT_USER, journal + "\\Stray");
+    driver::Push(dialog, IDC_DELETE);
+    driver::Answer(driver::WaitForBox(dialog), IDYES);
+    Box failed = driver::WaitForBox(dialog);
+    CHECK_EQ(failed.text, "There was an error deleting the configuration.");
+    CHECK_EQ(failed.buttons, kOk);
+    driver::Answer(failed, IDOK);
+    CHECK_EQ(Configurations(), (std::vector<std::string>{"Play", "Work"}));
+    fixture::DeleteTree(HKEY_CURRENT_USER, journal);
+
+    driver::Push(dialog, IDC_DELETE);
+    driver::Answer(driver::WaitForBox(dialog), IDYES);
+    CHECK(driver::NoBoxOpen(dialog));
+    CHECK_EQ(Configurations(), std::vector<std::string>{"Play"});
+    CHECK_EQ(driver::ListEntries(dialog, IDC_CONFIGURATIONS), std::vector<std::string>{"Play"});
+    CHECK_EQ(driver::ListSelection(dialog, IDC_CONFIGURATIONS), CB_ERR);
+    CHECK_EQ(EntryButtons(dialog), kDisabled);
+}
+
+TEST_CASE(TheChangesViewShowsTheLoadAndChangesNothing) {
+    Reset({"Work"}, {"Other", "Work"});
+    const std::vector<std::string> live = fixture::LiveState();
+    const std::vector<std::string> stored = fixture::Tree(HKEY_CURRENT_USER, kStore);
+    fixture::Monitor monitor;
+    REQUIRE(monitor.listening());
+    OpenDialog dialog;
+    HWND view = OpenChanges(dialog);
+    CHECK_EQ(driver::ControlText(view, IDC_CHANGE_SUMMARY),
+             "Loading \"Work\" adds 0, removes 1 and changes 0 entries; 1 stay as they are.");
+    CHECK(SendDlgItemMessageA(view, IDC_CHANGE_LIST, LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0) & LVS_EX_FULLROWSELECT);
+    CHECK(!driver::Checked(view, IDC_SHOW_KEPT));
+    CHECK_EQ(driver::ListViewRows(view, IDC_CHANGE_LIST), std::vector<std::string>{"HKCU-Run|Other|remove|C:\\Other.exe||"});
+    driver::Click(view, IDC_SHOW_KEPT);
+    CHECK_EQ(driver::ListViewRows(view, IDC_CHANGE_LIST),
+             (std::vector<std::string>{"HKCU-Run|Other|remove|C:\\Other.exe||",
+                                       "HKCU-Run|Work|keep|C:\\Work.exe|C:\\Work.exe|program not found"}));
+    PostMessageA(view, WM_SYSCOMMAND, SC_CLOSE, 0);
+    CHECK(driver::WaitUntilGone(view));
+    CHECK(driver::NoBoxOpen(dialog));
+    CHECK_EQ(driver::ControlText(dialog, IDC_CONFIGURATIONS), "Work");
+    CHECK(monitor.Stop());
+    CHECK_EQ(fixture::ReadFileBytes(monitor.logPath()), "");
+    CHECK_EQ(fixture::LiveState(), live);
+    CHECK_EQ(fixture::Tree(HKEY_CURRENT_USER, kStore), stored);
+}
+
+TEST_CASE(LoadInTheChangesViewLoadsAsOkDoes) {
+    Reset({"Work"}, {"Other"});
+    OpenDialog dialog;
+    HWND view = OpenChanges(dialog);
+    driver::PressOk(view);
+    driver::Answer(driver::WaitForBox(view), IDCANCEL);
+    // Backing out of the warning keeps the view open.
+    CHECK(driver::NoBoxOpen(view));
+    CHECK_EQ(UserRun(), std::vector<std::string>{"Other=C:\\Other.exe"});
+
+    driver::PressOk(view);
+    Box warning = driver::WaitForBox(view);
+    CHECK_EQ(warning.text, kM6);
+    driver::Answer(warning, IDOK);
+    Box done = driver::WaitForBox(view);
+    CHECK_EQ(done.text, kM7);
+    driver::Answer(done, IDOK);
+    CHECK(driver::WaitUntilGone(view));
+    CHECK_EQ(UserRun(), std::vector<std::string>{"Work=C:\\Work.exe"});
+    CHECK_EQ(driver::ListEntries(dialog, IDC_CONFIGURATIONS), (std::vector<std::string>{"(before last load)", "Work"}));
+    CHECK_EQ(driver::ControlText(dialog, IDC_CONFIGURATIONS), "Work");
+    CHECK_EQ(EntryButtons(dialog), kEnabled);
 }

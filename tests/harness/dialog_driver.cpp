@@ -3,6 +3,8 @@
 #include "harness/fixtures.h"
 #include "harness/shell_fixtures.h"
 
+#include <commctrl.h>
+
 #include <algorithm>
 
 namespace driver {
@@ -177,17 +179,68 @@ int ListSelection(HWND dialog, int id) {
     return static_cast<int>(SendDlgItemMessageA(dialog, id, CB_GETCURSEL, 0, 0));
 }
 
+namespace {
+
+// The text of one cell, through an item record and a buffer in the memory of
+// the list's process.
+std::string ListViewCell(HWND list, HANDLE process, char* remote, int row, int column) {
+    constexpr int kLongest = 4096;
+    LVITEMW item{};
+    item.iSubItem = column;
+    item.pszText = reinterpret_cast<LPWSTR>(remote + sizeof item);
+    item.cchTextMax = kLongest;
+    std::vector<wchar_t> wide(kLongest + 1, L'\0');
+    if (!WriteProcessMemory(process, remote, &item, sizeof item, nullptr)) return "<unwritable>";
+    SendMessageW(list, LVM_GETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(remote));
+    ReadProcessMemory(process, item.pszText, wide.data(), kLongest * sizeof(wchar_t), nullptr);
+    std::vector<char> narrow(kLongest * 3 + 1, '\0');
+    WideCharToMultiByte(CP_ACP, 0, wide.data(), -1, narrow.data(), static_cast<int>(narrow.size()) - 1, nullptr, nullptr);
+    return narrow.data();
+}
+
+}  // namespace
+
+std::vector<std::string> ListViewRows(HWND dialog, int id) {
+    HWND list = GetDlgItem(dialog, id);
+    const auto header = reinterpret_cast<HWND>(SendMessageW(list, LVM_GETHEADER, 0, 0));
+    const auto columns = static_cast<int>(SendMessageW(header, HDM_GETITEMCOUNT, 0, 0));
+    const auto rows = static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
+    DWORD processId = 0;
+    GetWindowThreadProcessId(list, &processId);
+    const UniqueHandle process(OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, processId));
+    auto* remote = static_cast<char*>(VirtualAllocEx(process.get(), nullptr, 64 * 1024, MEM_COMMIT, PAGE_READWRITE));
+    std::vector<std::string> cells;
+    for (int row = 0; remote != nullptr && row < rows; ++row) {
+        std::string line;
+        for (int column = 0; column < columns; ++column) {
+            line += (column > 0 ? "|" : "") + ListViewCell(list, process.get(), remote, row, column);
+        }
+        cells.push_back(line);
+    }
+    if (remote != nullptr) VirtualFreeEx(process.get(), remote, 0, MEM_RELEASE);
+    return cells;
+}
+
 void Type(HWND dialog, int id, const std::string& text) {
     SendDlgItemMessageA(dialog, id, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
 }
 
-void Select(HWND dialog, int id, int index) { SendDlgItemMessageA(dialog, id, CB_SETCURSEL, index, 0); }
+void Select(HWND dialog, int id, int index) {
+    SendDlgItemMessageA(dialog, id, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+    SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, CBN_SELCHANGE), reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
+}
 
 void Click(HWND dialog, int id) { SendDlgItemMessageA(dialog, id, BM_CLICK, 0, 0); }
 
 void PressOk(HWND dialog) { PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0); }
 
 void Close(HWND dialog) { PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0); }
+
+void Push(HWND dialog, int id) { PostMessageA(GetDlgItem(dialog, id), BM_CLICK, 0, 0); }
+
+bool WaitUntilGone(HWND window) {
+    return WaitUntil([&] { return !IsWindow(window); });
+}
 
 Box WaitForBox(HWND dialog) {
     Box box;
@@ -210,8 +263,8 @@ Box WaitForBox(HWND dialog) {
 }
 
 void Answer(const Box& box, int buttonId) {
-    PostMessageA(GetDlgItem(box.window, buttonId), BM_CLICK, 0, 0);
-    WaitUntil([&] { return !IsWindow(box.window); });
+    Push(box.window, buttonId);
+    WaitUntilGone(box.window);
 }
 
 bool NoBoxOpen(HWND dialog) {

@@ -68,14 +68,23 @@ bool Enabled(HWND dialog, int id);
 bool Checked(HWND dialog, int id);
 std::vector<std::string> ListEntries(HWND dialog, int id);
 int ListSelection(HWND dialog, int id);
+// Every row of a list view, its cells joined by "|". The program's list view
+// is read in the program's own memory: pointers in list view messages do not
+// cross processes.
+std::vector<std::string> ListViewRows(HWND dialog, int id);
 
 void Type(HWND dialog, int id, const std::string& text);
+// Chooses an entry (-1: none) and tells the dialog, as the combo box does.
 void Select(HWND dialog, int id, int index);
 // BM_CLICK, sent: returns once the dialog has handled the click.
 void Click(HWND dialog, int id);
 // Posts IDOK, as the OK button does, without waiting for what it opens.
 void PressOk(HWND dialog);
 void Close(HWND dialog);
+// Posts a click on the button, which does nothing while it is disabled.
+void Push(HWND dialog, int id);
+// Waits until the window is destroyed; false when it stays.
+bool WaitUntilGone(HWND window);
 
 // A message box shown by the dialog.
 struct Box {

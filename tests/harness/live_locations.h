@@ -2,6 +2,7 @@
 // Fixtures over the live startup locations of the test prefix: the Run-type
 // keys, the two Startup folders, and the disabled keys beside them.
 
+#include "catalog/startup_location_set.h"
 #include "harness/shell_fixtures.h"
 
 #include <windows.h>
@@ -34,6 +35,38 @@ std::vector<std::string> ShortcutsIn(const std::string& folder);
 void ClearLiveLocations();
 // Removes every stored configuration.
 void ClearConfigurations();
+
+// A freshly read catalog of the live locations, over a clean slate (see
+// ClearLiveLocations and ClearConfigurations).
+struct Catalog {
+    Catalog();
+    ~Catalog();
+
+    OleSession ole;
+    StartupLocationSet set;
+};
+
+// The stand-in for the monitor program (helpers/wardlow_monitor), running
+// from construction until Stop, and logging each message it hears with the
+// live state at that moment into a file of its own, removed with the object.
+class Monitor {
+public:
+    Monitor();
+    ~Monitor();
+    Monitor(const Monitor&) = delete;
+    Monitor& operator=(const Monitor&) = delete;
+
+    // True when its window was found.
+    bool listening() const { return window_ != nullptr; }
+    // Closes it; true once it has ended.
+    bool Stop();
+    const std::string& logPath() const { return log_; }
+
+private:
+    std::string log_;
+    PROCESS_INFORMATION process_{};
+    HWND window_ = nullptr;
+};
 
 // Everything the live locations hold, one line per entry, for comparing
 // whole states.

@@ -24,18 +24,7 @@ const char kJournal[] = "Software\\Ostrel\\VeltraneJournal";
 
 namespace {
 
-// A freshly read catalog of the live locations, over a clean slate.
-struct Catalog {
-    Catalog() {
-        fixture::ClearLiveLocations();
-        fixture::ClearConfigurations();
-        set.BuildCatalog();
-    }
-    ~Catalog() { set.ClearSlots(); }
-
-    fixture::OleSession ole;
-    StartupLocationSet set;
-};
+using fixture::Catalog;
 
 const std::string userStartup = fixture::StartupFolder(CSIDL_STARTUP);
 const std::string commonStartup = fixture::StartupFolder(CSIDL_COMMON_STARTUP);
@@ -540,36 +529,18 @@ TEST_CASE(TheMonitorHearsOfALoadBeforeAndAfterIt) {
     const std::vector<std::string> stored = fixture::LiveState();
     const std::vector<std::string> current = Refill("current");
 
-    char temp[MAX_PATH];
-    GetTempPathA(MAX_PATH, temp);
-    const std::string log = std::string(temp) + "wardlow-" + std::to_string(GetCurrentProcessId()) + ".log";
-    DeleteFileA(log.c_str());
-    std::string commandLine = "\"" + fixture::ProgramDirectory() + "wardlow_monitor.exe\" " + log;
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION process = {};
-    REQUIRE(CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                           &process));
-    HWND monitor = nullptr;
-    for (int tries = 0; tries < 400 && monitor == nullptr; ++tries) {
-        monitor = FindWindowA("Wardlow", "Wardlow");
-        if (monitor == nullptr) Sleep(25);
-    }
-    CHECK(monitor != nullptr);
+    fixture::Monitor monitor;
+    CHECK(monitor.listening());
     CHECK(catalog.set.LoadConfiguration("Monitored"));
-    PostMessageA(monitor, WM_CLOSE, 0, 0);
-    CHECK_EQ(WaitForSingleObject(process.hProcess, 20000), static_cast<DWORD>(WAIT_OBJECT_0));
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
+    CHECK(monitor.Stop());
 
-    const auto blocks = ReadMonitorLog(log);
+    const auto blocks = ReadMonitorLog(monitor.logPath());
     REQUIRE(blocks.size() == 2);
     CHECK_EQ(blocks[0].first, "1338");
     CHECK_EQ(blocks[0].second, current);
     CHECK_EQ(blocks[1].first, "1339");
     CHECK_EQ(blocks[1].second, stored);
     CHECK_EQ(fixture::LiveState(), stored);
-    DeleteFileA(log.c_str());
 }
 
 TEST_CASE(ALoadStoppedBetweenFillAndPruneLosesNoEntry) {

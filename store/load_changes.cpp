@@ -1,0 +1,208 @@
+#include "store/load_changes.h"
+
+#include "catalog/location_table.h"
+#include "catalog/startup_location_set.h"
+#include "platform/program_path.h"
+#include "platform/text.h"
+#include "store/approvals.h"
+#include "store/configuration_layout.h"
+#include "store/load_plan.h"
+#include "store/store_journal.h"
+
+#include <map>
+#include <set>
+#include <utility>
+
+namespace {
+
+const char kProgramNotFound[] = "program not found";
+const char kRunsOnce[] = "runs once";
+
+// An entry as storage tells entries apart: its place (true: live) and its name.
+using EntryKey = std::pair<bool, std::wstring>;
+
+EntryKey KeyOf(const StartupItem& item) { return {item.enabled != 0, NameKey(item.name)}; }
+
+bool IsText(DWORD type) { return type == REG_SZ || type == REG_EXPAND_SZ; }
+
+// RunOnce and RunOnce32, whose entries Windows deletes as it starts them.
+bool IsRunOnceLocation(int locationIndex) { return locationIndex == 5 || locationIndex == 7; }
+
+std::string TypeName(DWORD type) {
+    static const std::pair<DWORD, const char*> kNames[] = {
+        {REG_NONE, "REG_NONE"},
+        {REG_BINARY, "REG_BINARY"},
+        {REG_DWORD, "REG_DWORD"},
+        {REG_DWORD_BIG_ENDIAN, "REG_DWORD_BIG_ENDIAN"},
+        {REG_LINK, "REG_LINK"},
+        {REG_MULTI_SZ, "REG_MULTI_SZ"},
+        {REG_RESOURCE_LIST, "REG_RESOURCE_LIST"},
+        {REG_FULL_RESOURCE_DESCRIPTOR, "REG_FULL_RESOURCE_DESCRIPTOR"},
+        {REG_RESOURCE_REQUIREMENTS_LIST, "REG_RESOURCE_REQUIREMENTS_LIST"},
+        {REG_QWORD, "REG_QWORD"},
+    };
+    for (const auto& [known, name] : kNames) {
+        if (known == type) return name;
+    }
+    return "type " + std::to_string(type);
+}
+
+std::string Hex(const std::string& bytes) {
+    static const char kDigits[] = "0123456789ABCDEF";
+    std::string hex;
+    for (const unsigned char byte : bytes) {
+        hex += kDigits[byte >> 4];
+        hex += kDigits[byte & 15];
+    }
+    return hex;
+}
+
+// One location as the rows need it: its entries now and after the load, and
+// the entries the load writes.
+struct LocationSides {
+    int locationIndex = 0;
+    std::set<EntryKey> rewritten;
+    StoredValues switchesNow;
+    StoredValues switchesAfter;
+};
+
+std::string Describe(const StartupItem& item, const StoredValues& switches) {
+    std::string text = IsText(item.type) ? item.command : TypeName(item.type);
+    if (!IsText(item.type) && !item.data.empty()) text += " " + Hex(item.data);
+    if (item.enabled == 0) text += " (disabled)";
+    const auto found = switches.find(item.name);
+    if (item.enabled != 0 && found != switches.end() && IsSwitchedOff(found->second)) text += " (switched off)";
+    return text;
+}
+
+// A Startup folder's file starts the path it holds (a shortcut's target); a
+// registry entry starts its command, which only text values hold.
+bool ProgramMissing(int locationIndex, const StartupItem& item) {
+    if (IsFolderLocation(locationIndex) && item.enabled != 0) {
+        // A shortcut to something that is no file (a shell folder) has no target path.
+        return !item.command.empty() && !PathExists(item.command);
+    }
+    if (!IsText(item.type)) return true;
+    return !CommandProgramExists(item.type == REG_EXPAND_SZ ? ExpandEnvironment(item.command) : item.command);
+}
+
+std::string Note(int locationIndex, EntryChange change, const StartupItem& after) {
+    std::string note = ProgramMissing(locationIndex, after) ? kProgramNotFound : "";
+    if (change == EntryChange::Add && after.enabled != 0 && IsRunOnceLocation(locationIndex)) {
+        note += (note.empty() ? "" : "; ") + std::string(kRunsOnce);
+    }
+    return note;
+}
+
+ChangeRow MakeRow(const LocationSides& sides, const StartupItem* now, const StartupItem* after) {
+    ChangeRow row;
+    row.locationIndex = sides.locationIndex;
+    row.entry = (after != nullptr ? after : now)->name;
+    if (now == nullptr) {
+        row.change = EntryChange::Add;
+    } else if (after == nullptr) {
+        row.change = EntryChange::Remove;
+    } else {
+        const bool moved = now->enabled != after->enabled;
+        row.change = moved || sides.rewritten.count(KeyOf(*after)) != 0 ? EntryChange::Change : EntryChange::Keep;
+    }
+    if (now != nullptr) row.now = Describe(*now, sides.switchesNow);
+    if (after != nullptr) {
+        row.after = Describe(*after, sides.switchesAfter);
+        row.note = Note(row.locationIndex, row.change, *after);
+    }
+    return row;
+}
+
+// The entries a load writes: values, shortcut files and switches.
+std::set<EntryKey> Rewritten(const LocationPlan& plan) {
+    std::set<EntryKey> rewritten;
+    for (const StartupItem& item : plan.writes) rewritten.insert(KeyOf(item));
+    for (const ShortcutFile& file : plan.shortcutFiles) rewritten.insert({true, NameKey(file.name)});
+    for (const ApprovalChange& change : plan.approvals) rewritten.insert({true, NameKey(change.itemName)});
+    return rewritten;
+}
+
+// The entries of one name in one location, by place (0 disabled, 1 live).
+struct NameEntries {
+    const StartupItem* now[2] = {};
+    const StartupItem* after[2] = {};
+};
+
+// The entry of the only place that has one; null when both or neither do.
+const StartupItem* OnlyEntry(const StartupItem* const (&places)[2]) {
+    if ((places[0] == nullptr) == (places[1] == nullptr)) return nullptr;
+    return places[0] != nullptr ? places[0] : places[1];
+}
+
+// `plan` is null for a location the configuration says nothing of, which a
+// load leaves as it is.
+void AddLocationRows(const StartupList& live, const LocationPlan* plan, std::vector<ChangeRow>& rows) {
+    LocationSides sides;
+    sides.locationIndex = live.LocationIndex();
+    sides.switchesNow = ReadApprovals(sides.locationIndex, live);
+    sides.switchesAfter = plan != nullptr ? plan->stored->approvals : sides.switchesNow;
+    if (plan != nullptr) sides.rewritten = Rewritten(*plan);
+    const StartupList& after = plan != nullptr ? *plan->stored->items : live;
+    // Keyed as storage compares names, which orders them without regard to case.
+    std::map<std::wstring, NameEntries> names;
+    for (const StartupItem& item : live.Items()) names[NameKey(item.name)].now[item.enabled != 0] = &item;
+    for (const StartupItem& item : after.Items()) names[NameKey(item.name)].after[item.enabled != 0] = &item;
+    for (const auto& [name, entries] : names) {
+        const StartupItem* now = OnlyEntry(entries.now);
+        const StartupItem* then = OnlyEntry(entries.after);
+        if (now != nullptr && then != nullptr && now->enabled != then->enabled) {
+            rows.push_back(MakeRow(sides, now, then));  // moved to the other place
+            continue;
+        }
+        for (const int place : {1, 0}) {
+            if (entries.now[place] != nullptr || entries.after[place] != nullptr) {
+                rows.push_back(MakeRow(sides, entries.now[place], entries.after[place]));
+            }
+        }
+    }
+}
+
+int& CountOf(LoadChanges& changes, EntryChange change) {
+    switch (change) {
+        case EntryChange::Add: return changes.added;
+        case EntryChange::Remove: return changes.removed;
+        case EntryChange::Change: return changes.changed;
+        case EntryChange::Keep: break;
+    }
+    return changes.kept;
+}
+
+}  // namespace
+
+const char* ChangeWord(EntryChange change) {
+    switch (change) {
+        case EntryChange::Add: return "add";
+        case EntryChange::Remove: return "remove";
+        case EntryChange::Change: return "change";
+        case EntryChange::Keep: break;
+    }
+    return "keep";
+}
+
+LoadChanges WorkOutLoadChanges(const StartupLocationSet& locations, const std::string& name) {
+    LoadChanges changes;
+    if (!IsConfigurationName(name)) return changes;
+    // Read as a load reads, under the store's lock: no save replaces the
+    // configuration halfway through.
+    const StoreLock lock;
+    const StoredConfiguration stored = ReadConfiguration(locations, name);
+    const LoadPlan plan = PlanLoad(locations, stored);
+    for (int index = 0; index < kLocationCount; ++index) {
+        const StartupList* live = locations.Slot(index);
+        if (live == nullptr) continue;
+        const LocationPlan* planned = nullptr;
+        for (const LocationPlan& location : plan.locations) {
+            if (location.locationIndex == index) planned = &location;
+        }
+        AddLocationRows(*live, planned, changes.rows);
+    }
+    for (const ChangeRow& row : changes.rows) ++CountOf(changes, row.change);
+    changes.deniedLocations = DeniedLocations(plan, locations);
+    return changes;
+}

@@ -1,0 +1,85 @@
+#include "catalog/location_table.h"
+#include "harness/check.h"
+#include "harness/fixtures.h"
+#include "harness/live_locations.h"
+#include "store/load_changes.h"
+
+#include <shlobj.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+// "location|entry|change|now|after|note" for every row.
+std::vector<std::string> Rows(const LoadChanges& changes) {
+    std::vector<std::string> rows;
+    for (const ChangeRow& row : changes.rows) {
+        rows.push_back(std::string(LocationKeyName(row.locationIndex)) + "|" + row.entry + "|" +
+                       ChangeWord(row.change) + "|" + row.now + "|" + row.after + "|" + row.note);
+    }
+    return rows;
+}
+
+void SetSwitch(const std::string& name, char firstByte) {
+    const std::string bytes = std::string(1, firstByte) + std::string(11, '\0');
+    fixture::SetRaw(HKEY_CURRENT_USER, std::string(fixture::kStartupApproved) + "\\StartupFolder", name, REG_BINARY,
+                    bytes.data(), static_cast<DWORD>(bytes.size()));
+}
+
+}  // namespace
+
+TEST_CASE(EveryKindOfChangeIsOneRowInSlotAndNameOrder) {
+    fixture::Catalog catalog;
+    const std::string run = fixture::kHkcuRun;
+    fixture::MakeShortcut(fixture::StartupFolder(CSIDL_STARTUP) + "Editor.lnk", "C:\\windows\\notepad.exe");
+    SetSwitch("Editor.lnk", 3);
+    fixture::SetString(HKEY_LOCAL_MACHINE, fixture::kHklmRun, "Machine", "C:\\windows\\notepad.exe");
+    fixture::SetString(HKEY_CURRENT_USER, run, "Added", "C:\\missing\\gone.exe");
+    fixture::SetString(HKEY_CURRENT_USER, run, "Edited", "C:\\windows\\notepad.exe /a");
+    const DWORD seven = 7;
+    fixture::SetRaw(HKEY_CURRENT_USER, run, "Number", REG_DWORD, &seven, sizeof seven);
+    const char expandable[] = "%windir%\\notepad.exe";
+    fixture::SetRaw(HKEY_CURRENT_USER, run, "Same", REG_EXPAND_SZ, expandable, sizeof expandable);
+    fixture::SetString(HKEY_CURRENT_USER, fixture::DisabledKey("HKCU-Run"), "Parked", "C:\\windows\\regedit.exe");
+    fixture::SetString(HKEY_LOCAL_MACHINE, fixture::kHklmRunOnce, "Setup", "C:\\missing\\setup.exe");
+    REQUIRE(catalog.set.SaveConfiguration("Mixed"));
+
+    // Since the save: switched on, removed, edited, moved, and one added.
+    SetSwitch("Editor.lnk", 2);
+    fixture::DeleteValue(HKEY_LOCAL_MACHINE, fixture::kHklmRun, "Machine");
+    fixture::DeleteValue(HKEY_CURRENT_USER, run, "Added");
+    fixture::DeleteValue(HKEY_CURRENT_USER, run, "Number");
+    fixture::SetString(HKEY_CURRENT_USER, run, "Edited", "C:\\windows\\notepad.exe /b");
+    fixture::DeleteValue(HKEY_CURRENT_USER, fixture::DisabledKey("HKCU-Run"), "Parked");
+    fixture::SetString(HKEY_CURRENT_USER, run, "Parked", "C:\\windows\\regedit.exe");
+    fixture::SetString(HKEY_CURRENT_USER, run, "beta", "x.exe");
+    fixture::DeleteValue(HKEY_LOCAL_MACHINE, fixture::kHklmRunOnce, "Setup");
+    // As saved before the 32-bit locations existed: a load leaves them alone.
+    fixture::DeleteTree(HKEY_CURRENT_USER, std::string(fixture::kConfigurations) + "\\Mixed\\HKLM-Run32");
+    fixture::SetString(HKEY_LOCAL_MACHINE, fixture::kHklmRun32, "Wow", "C:\\windows\\notepad.exe");
+    const std::vector<std::string> live = fixture::LiveState();
+
+    LoadChanges changes = WorkOutLoadChanges(catalog.set, "Mixed");
+    CHECK_EQ(Rows(changes), (std::vector<std::string>{
+        "UserStartup|Editor|change|C:\\windows\\notepad.exe|C:\\windows\\notepad.exe (switched off)|",
+        "HKLM-Run|Machine|add||C:\\windows\\notepad.exe|",
+        "HKCU-Run|Added|add||C:\\missing\\gone.exe|program not found",
+        "HKCU-Run|beta|remove|x.exe||",
+        "HKCU-Run|Edited|change|C:\\windows\\notepad.exe /b|C:\\windows\\notepad.exe /a|",
+        "HKCU-Run|Number|add||REG_DWORD 07000000|program not found",
+        "HKCU-Run|Parked|change|C:\\windows\\regedit.exe|C:\\windows\\regedit.exe (disabled)|",
+        "HKCU-Run|Same|keep|%windir%\\notepad.exe|%windir%\\notepad.exe|",
+        "RunOnce|Setup|add||C:\\missing\\setup.exe|program not found; runs once",
+        "HKLM-Run32|Wow|keep|C:\\windows\\notepad.exe|C:\\windows\\notepad.exe|",
+    }));
+    CHECK_EQ((std::vector<int>{changes.added, changes.removed, changes.changed, changes.kept}),
+             (std::vector<int>{4, 1, 3, 2}));
+    CHECK(changes.deniedLocations.empty());
+
+    // Rights are checked as the load checks them, and nothing is written.
+    fixture::ReadOnlyKey readOnly(HKEY_LOCAL_MACHINE, fixture::kHklmRun);
+    changes = WorkOutLoadChanges(catalog.set, "Mixed");
+    CHECK_EQ(changes.deniedLocations, std::vector<int>{2});
+    CHECK_EQ(fixture::LiveState(), live);
+}
