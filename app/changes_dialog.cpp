@@ -15,7 +15,7 @@ namespace {
 const char* const kColumns[] = {"Location", "Entry", "Change", "Now", "After loading", "Note"};
 // In dialog units, which follow the dialog's font and so the monitor's DPI;
 // together they fill the list beside its vertical scroll bar.
-constexpr int kColumnWidths[] = {50, 70, 32, 100, 100, 58};
+constexpr int kColumnWidths[] = {48, 70, 34, 118, 118, 84};
 constexpr int kColumnCount = 6;
 // Posted to fit the columns again once the dialog has been scaled to a new DPI.
 constexpr UINT kFitColumns = WM_APP + 1;

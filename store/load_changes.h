@@ -1,7 +1,9 @@
 #pragma once
 // What loading a configuration would change, entry by entry, for the user to
 // see before the load runs. It is worked out exactly as a load works out its
-// plan before it writes, and writes nothing.
+// plan before it writes, and changes nothing: only the check of the rights to
+// a Startup folder makes a file in it and deletes it again, as the load's own
+// check does.
 
 #include <string>
 #include <vector>
