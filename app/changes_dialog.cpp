@@ -146,7 +146,7 @@ bool ShowChanges(HWND owner, const std::string& name, bool savedThisSession) {
     // A configuration deleted since the list was filled would read as empty,
     // and the view would offer to remove every entry.
     if (!GetStartupLocationSet().ConfigurationExists(name)) {
-        Tell(owner, kNotFound, MB_OK | MB_ICONEXCLAMATION);
+        Tell(owner, kConfigurationNotFound, MB_OK | MB_ICONEXCLAMATION);
         return false;
     }
     ChangesRequest request{name, savedThisSession};

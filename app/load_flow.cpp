@@ -4,8 +4,8 @@
 #include "catalog/location_table.h"
 #include "catalog/startup_location_set.h"
 
-const char kNotFound[] = "The specified configuration could not be found.";
-const char kBackslash[] = "A configuration name cannot contain a backslash.";
+const char kConfigurationNotFound[] = "The specified configuration could not be found.";
+const char kBackslashInName[] = "A configuration name cannot contain a backslash.";
 
 namespace {
 
@@ -66,11 +66,11 @@ DialogLoad LoadFromDialog(HWND owner, const std::string& name, bool savedThisSes
                           const std::function<void()>& rewritten) {
     StartupLocationSet& locations = GetStartupLocationSet();
     if (HasBackslash(name)) {
-        Tell(owner, kBackslash, MB_OK | MB_ICONEXCLAMATION);
+        Tell(owner, kBackslashInName, MB_OK | MB_ICONEXCLAMATION);
         return DialogLoad::Ended;
     }
     if (name.empty() || !locations.ConfigurationExists(name)) {
-        Tell(owner, kNotFound, MB_OK | MB_ICONEXCLAMATION);
+        Tell(owner, kConfigurationNotFound, MB_OK | MB_ICONEXCLAMATION);
         return DialogLoad::Ended;
     }
     if (!savedThisSession && Tell(owner, kBackupFirst, MB_OKCANCEL | MB_ICONEXCLAMATION) == IDCANCEL) {

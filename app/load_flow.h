@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-extern const char kNotFound[];   // "The specified configuration could not be found."
-extern const char kBackslash[];  // a name with a backslash is refused
+extern const char kConfigurationNotFound[];  // "The specified configuration could not be found."
+extern const char kBackslashInName[];        // a name with a backslash is refused
 
 // A message box of the program: caption "Veltrane", owned by `owner`.
 int Tell(HWND owner, const char* text, UINT flags);

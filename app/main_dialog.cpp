@@ -119,7 +119,7 @@ void MainDialog::Save() {
         return;
     }
     if (HasBackslash(name)) {
-        Tell(window, kBackslash, MB_OK | MB_ICONEXCLAMATION);
+        Tell(window, kBackslashInName, MB_OK | MB_ICONEXCLAMATION);
         return;
     }
     StartupLocationSet& locations = GetStartupLocationSet();

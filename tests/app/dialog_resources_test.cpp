@@ -5,8 +5,6 @@
 #include "harness/check.h"
 #include "harness/dialog_driver.h"
 
-#include <commctrl.h>
-
 #include <algorithm>
 #include <cctype>
 #include <cstring>
@@ -129,35 +127,6 @@ TEST_CASE(DialogTemplate) {
         CHECK_EQ(item.text, want.text);
         CHECK_EQ(item.extra, 0);
     }
-}
-
-namespace {
-
-INT_PTR CALLBACK IdleProcedure(HWND, UINT, WPARAM, LPARAM) { return FALSE; }
-
-}  // namespace
-
-TEST_CASE(ChangesViewTemplate) {
-    DataModule exe;
-    INITCOMMONCONTROLSEX classes{sizeof classes, ICC_LISTVIEW_CLASSES};
-    InitCommonControlsEx(&classes);
-    HWND view = CreateDialogParamA(exe.module, MAKEINTRESOURCEA(IDD_CHANGES), nullptr, IdleProcedure, 0);
-    REQUIRE(view != nullptr);
-    CHECK_EQ(driver::Text(view), "Veltrane - Changes");
-    // In tab order, with their classes and texts.
-    std::vector<std::string> controls;
-    for (HWND child = GetWindow(view, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
-        char kind[64] = {};
-        GetClassNameA(child, kind, sizeof kind);
-        controls.push_back(std::to_string(GetDlgCtrlID(child)) + " " + kind + " " + driver::Text(child));
-    }
-    CHECK_EQ(controls, (std::vector<std::string>{"1103 Static ", "1101 SysListView32 ",
-                                                 "1102 Button Show entries that stay as they are", "1 Button Load",
-                                                 "2 Button Close"}));
-    CHECK_EQ(GetWindowLongA(GetDlgItem(view, IDC_CHANGE_LIST), GWL_STYLE) & LVS_TYPEMASK, LVS_REPORT);
-    CHECK_EQ(GetWindowLongA(GetDlgItem(view, IDC_SHOW_KEPT), GWL_STYLE) & BS_TYPEMASK, BS_AUTOCHECKBOX);
-    CHECK_EQ(LOWORD(SendMessageA(view, DM_GETDEFID, 0, 0)), IDOK);
-    DestroyWindow(view);
 }
 
 TEST_CASE(VersionResource) {

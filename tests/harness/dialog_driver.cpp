@@ -65,6 +65,13 @@ BOOL CALLBACK FindDialog(HWND window, LPARAM parameter) {
     return FALSE;
 }
 
+// A text read through a W message, in the test's code page.
+std::string Narrow(const wchar_t* text) {
+    char narrow[4096] = {};
+    WideCharToMultiByte(CP_ACP, 0, text, -1, narrow, sizeof narrow - 1, nullptr, nullptr);
+    return narrow;
+}
+
 Outcome Finish(const Program& program) {
     Outcome outcome;
     HWND dialog = program.WaitForDialog();
@@ -77,6 +84,27 @@ Outcome Finish(const Program& program) {
 }
 
 }  // namespace
+
+Monitor::Monitor() {
+    char temp[MAX_PATH];
+    GetTempPathA(MAX_PATH, temp);
+    log_ = std::string(temp) + "wardlow-" + std::to_string(GetCurrentProcessId()) + ".log";
+    DeleteFileA(log_.c_str());
+    const std::string helper = fixture::ProgramDirectory() + "wardlow_monitor.exe";
+    program_ = Program::StartRaw("\"" + helper + "\" " + log_, helper);
+    WaitUntil([&] { return (window_ = FindWindowA("Wardlow", "Wardlow")) != nullptr || !program_.running(); });
+}
+
+Monitor::~Monitor() {
+    Stop();
+    DeleteFileA(log_.c_str());
+}
+
+bool Monitor::Stop() {
+    if (window_ != nullptr) PostMessageA(window_, WM_CLOSE, 0, 0);
+    window_ = nullptr;
+    return program_.WaitForExit() == 0;
+}
 
 std::string ElevatedCopyLogPath() {
     char temp[MAX_PATH];
@@ -168,9 +196,7 @@ std::vector<std::string> ListEntries(HWND dialog, int id) {
         // Across processes the text only arrives intact through the W message.
         std::vector<wchar_t> wide(static_cast<size_t>(length) + 1, L'\0');
         SendDlgItemMessageW(dialog, id, CB_GETLBTEXT, index, reinterpret_cast<LPARAM>(wide.data()));
-        char narrow[2048] = {};
-        WideCharToMultiByte(CP_ACP, 0, wide.data(), -1, narrow, sizeof narrow - 1, nullptr, nullptr);
-        entries.emplace_back(narrow);
+        entries.push_back(Narrow(wide.data()));
     }
     return entries;
 }
@@ -179,46 +205,33 @@ int ListSelection(HWND dialog, int id) {
     return static_cast<int>(SendDlgItemMessageA(dialog, id, CB_GETCURSEL, 0, 0));
 }
 
-namespace {
-
-// The text of one cell, through an item record and a buffer in the memory of
-// the list's process.
-std::string ListViewCell(HWND list, HANDLE process, char* remote, int row, int column) {
-    constexpr int kLongest = 4096;
-    LVITEMW item{};
-    item.iSubItem = column;
-    item.pszText = reinterpret_cast<LPWSTR>(remote + sizeof item);
-    item.cchTextMax = kLongest;
-    std::vector<wchar_t> wide(kLongest + 1, L'\0');
-    if (!WriteProcessMemory(process, remote, &item, sizeof item, nullptr)) return "<unwritable>";
-    SendMessageW(list, LVM_GETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(remote));
-    ReadProcessMemory(process, item.pszText, wide.data(), kLongest * sizeof(wchar_t), nullptr);
-    std::vector<char> narrow(kLongest * 3 + 1, '\0');
-    WideCharToMultiByte(CP_ACP, 0, wide.data(), -1, narrow.data(), static_cast<int>(narrow.size()) - 1, nullptr, nullptr);
-    return narrow.data();
-}
-
-}  // namespace
-
 std::vector<std::string> ListViewRows(HWND dialog, int id) {
     HWND list = GetDlgItem(dialog, id);
-    const auto header = reinterpret_cast<HWND>(SendMessageW(list, LVM_GETHEADER, 0, 0));
-    const auto columns = static_cast<int>(SendMessageW(header, HDM_GETITEMCOUNT, 0, 0));
-    const auto rows = static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
+    const LRESULT columns = SendMessageW(reinterpret_cast<HWND>(SendMessageW(list, LVM_GETHEADER, 0, 0)), HDM_GETITEMCOUNT, 0, 0);
     DWORD processId = 0;
     GetWindowThreadProcessId(list, &processId);
     const UniqueHandle process(OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, processId));
-    auto* remote = static_cast<char*>(VirtualAllocEx(process.get(), nullptr, 64 * 1024, MEM_COMMIT, PAGE_READWRITE));
-    std::vector<std::string> cells;
-    for (int row = 0; remote != nullptr && row < rows; ++row) {
-        std::string line;
+    struct Cell {
+        LVITEMW item;
+        wchar_t text[2048];
+    };
+    auto* remote = static_cast<Cell*>(VirtualAllocEx(process.get(), nullptr, sizeof(Cell), MEM_COMMIT, PAGE_READWRITE));
+    std::vector<std::string> rows(remote == nullptr ? 0 : static_cast<size_t>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0)));
+    Cell cell{};
+    for (size_t row = 0; row < rows.size(); ++row) {
         for (int column = 0; column < columns; ++column) {
-            line += (column > 0 ? "|" : "") + ListViewCell(list, process.get(), remote, row, column);
+            cell.item = LVITEMW{};
+            cell.item.iSubItem = column;
+            cell.item.pszText = remote->text;
+            cell.item.cchTextMax = 2048;
+            WriteProcessMemory(process.get(), remote, &cell.item, sizeof cell.item, nullptr);
+            SendMessageW(list, LVM_GETITEMTEXTW, row, reinterpret_cast<LPARAM>(remote));
+            ReadProcessMemory(process.get(), remote, &cell, sizeof cell, nullptr);
+            rows[row] += (column > 0 ? "|" : "") + Narrow(cell.text);
         }
-        cells.push_back(line);
     }
     if (remote != nullptr) VirtualFreeEx(process.get(), remote, 0, MEM_RELEASE);
-    return cells;
+    return rows;
 }
 
 void Type(HWND dialog, int id, const std::string& text) {

@@ -47,6 +47,28 @@ private:
     std::string path_;
 };
 
+// The stand-in for the monitor program (helpers/wardlow_monitor), running
+// from construction until Stop, and logging each message it hears with the
+// live state at that moment into a file of its own, removed with the object.
+class Monitor {
+public:
+    Monitor();
+    ~Monitor();
+    Monitor(const Monitor&) = delete;
+    Monitor& operator=(const Monitor&) = delete;
+
+    // True when its window was found.
+    bool listening() const { return window_ != nullptr; }
+    // Closes it; true once it has ended.
+    bool Stop();
+    const std::string& logPath() const { return log_; }
+
+private:
+    std::string log_;
+    Program program_;
+    HWND window_ = nullptr;
+};
+
 // The file the stand-in for the elevated copy (helpers/elevated_copy) adds
 // its command-line tail to, a line a run; and what it holds, emptied for the
 // next check.

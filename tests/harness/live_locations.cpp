@@ -106,40 +106,6 @@ Catalog::Catalog() {
 
 Catalog::~Catalog() { set.ClearSlots(); }
 
-Monitor::Monitor() {
-    char temp[MAX_PATH];
-    GetTempPathA(MAX_PATH, temp);
-    log_ = std::string(temp) + "wardlow-" + std::to_string(GetCurrentProcessId()) + ".log";
-    DeleteFileA(log_.c_str());
-    std::string commandLine = "\"" + ProgramDirectory() + "wardlow_monitor.exe\" " + log_;
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof(startup);
-    if (!CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process_)) {
-        return;
-    }
-    for (int tries = 0; tries < 400 && window_ == nullptr; ++tries) {
-        window_ = FindWindowA("Wardlow", "Wardlow");
-        if (window_ == nullptr) Sleep(25);
-    }
-}
-
-Monitor::~Monitor() {
-    Stop();
-    DeleteFileA(log_.c_str());
-}
-
-bool Monitor::Stop() {
-    if (process_.hProcess == nullptr) return false;
-    if (window_ != nullptr) PostMessageA(window_, WM_CLOSE, 0, 0);
-    const bool ended = WaitForSingleObject(process_.hProcess, 20000) == WAIT_OBJECT_0;
-    if (!ended) TerminateProcess(process_.hProcess, 1);
-    CloseHandle(process_.hThread);
-    CloseHandle(process_.hProcess);
-    process_ = {};
-    window_ = nullptr;
-    return ended;
-}
-
 std::vector<std::string> LiveState() {
     std::vector<std::string> state;
     AppendState(state, "UserStartup", ShortcutsIn(StartupFolder(CSIDL_STARTUP)));

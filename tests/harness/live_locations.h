@@ -46,28 +46,6 @@ struct Catalog {
     StartupLocationSet set;
 };
 
-// The stand-in for the monitor program (helpers/wardlow_monitor), running
-// from construction until Stop, and logging each message it hears with the
-// live state at that moment into a file of its own, removed with the object.
-class Monitor {
-public:
-    Monitor();
-    ~Monitor();
-    Monitor(const Monitor&) = delete;
-    Monitor& operator=(const Monitor&) = delete;
-
-    // True when its window was found.
-    bool listening() const { return window_ != nullptr; }
-    // Closes it; true once it has ended.
-    bool Stop();
-    const std::string& logPath() const { return log_; }
-
-private:
-    std::string log_;
-    PROCESS_INFORMATION process_{};
-    HWND window_ = nullptr;
-};
-
 // Everything the live locations hold, one line per entry, for comparing
 // whole states.
 std::vector<std::string> LiveState();

@@ -1,7 +1,5 @@
-// For the screenshot script: in the open main dialog of veltrane.exe, chooses
-// the load and the configuration named on the command line, opens its
-// Changes view and shows the entries that stay too. Ends with 0 once the view
-// is open, and leaves the program running.
+// For the screenshot script: opens the Changes view, kept entries shown, of
+// the configuration named on the command line in the open main dialog.
 #include "app/resource.h"
 #include "harness/dialog_driver.h"
 

@@ -5,6 +5,7 @@
 #include "store/load_plan.h"
 #include "store/store_journal.h"
 #include "harness/check.h"
+#include "harness/dialog_driver.h"
 #include "harness/fixtures.h"
 #include "harness/live_locations.h"
 
@@ -529,7 +530,7 @@ TEST_CASE(TheMonitorHearsOfALoadBeforeAndAfterIt) {
     const std::vector<std::string> stored = fixture::LiveState();
     const std::vector<std::string> current = Refill("current");
 
-    fixture::Monitor monitor;
+    driver::Monitor monitor;
     CHECK(monitor.listening());
     CHECK(catalog.set.LoadConfiguration("Monitored"));
     CHECK(monitor.Stop());
