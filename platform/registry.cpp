@@ -60,6 +60,10 @@ size_t LongestValueData(HKEY key) {
     return longestData;
 }
 
+bool HasRegistryValue(HKEY key, const std::string& name) {
+    return RegQueryValueExA(key, name.c_str(), nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+}
+
 bool DeleteRegistryValue(HKEY key, const std::string& name) {
     return RegDeleteValueA(key, name.c_str()) == ERROR_SUCCESS;
 }
@@ -74,6 +78,17 @@ std::vector<std::string> EnumerateRegistrySubkeys(HKEY key) {
             break;
         }
         names.emplace_back(name, size < sizeof(name) ? size : sizeof(name) - 1);
+    }
+    return names;
+}
+
+std::vector<std::string> EnumerateRegistryValueNames(HKEY key) {
+    std::vector<std::string> names;
+    std::vector<char> name(16384);  // the longest value name and its zero
+    for (DWORD index = 0;; ++index) {
+        DWORD size = static_cast<DWORD>(name.size());
+        if (RegEnumValueA(key, index, name.data(), &size, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+        names.emplace_back(name.data(), size < name.size() ? size : name.size() - 1);
     }
     return names;
 }

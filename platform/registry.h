@@ -56,12 +56,18 @@ bool GetRegistryBinary(HKEY key, const std::string& name, size_t largest, std::s
 // The size of the key's largest value data, in bytes; 0 when it cannot be asked.
 size_t LongestValueData(HKEY key);
 
+// True when the key holds a value of that name (of any type and size).
+bool HasRegistryValue(HKEY key, const std::string& name);
+
 // Deletes one value; an empty name deletes the key's default value.
 bool DeleteRegistryValue(HKEY key, const std::string& name);
 
 // The names of the key's direct subkeys, in enumeration order (names of up to
 // 1023 characters).
 std::vector<std::string> EnumerateRegistrySubkeys(HKEY key);
+
+// The names of the key's values, in enumeration order; their data is not read.
+std::vector<std::string> EnumerateRegistryValueNames(HKEY key);
 
 // Deletes one key that has no subkeys, in the registry view `view`
 // (KEY_WOW64_32KEY or KEY_WOW64_64KEY; 0 for the program's own view).

@@ -13,6 +13,27 @@ namespace {
 
 constexpr size_t kLongestName = 255;
 
+// By its extension, as Windows opens the file at logon: a shortcut saved as
+// Foo.bak is opened as a .bak file, and is one.
+bool IsShortcutName(const char* fileName) {
+    const char* dot = std::strrchr(fileName, '.');
+    return dot != nullptr && _stricmp(dot, ".lnk") == 0;
+}
+
+// Windows skips hidden system files at logon, and configurations keep no
+// large files.
+bool IsLeftOut(DWORD attributes, DWORD sizeHigh, DWORD sizeLow) {
+    constexpr DWORD kHiddenSystem = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+    return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 || (attributes & kHiddenSystem) == kHiddenSystem ||
+           sizeHigh != 0 || sizeLow > kLargestFileItem;
+}
+
+StartupItem FileItem(const char* fileName, const std::string& path) {
+    StartupItem item(fileName, path, 1);
+    item.kind = ItemKind::File;
+    return item;
+}
+
 // The item name of a shortcut file: its name up to the last dot, at most 255
 // characters.
 std::string ItemName(const char* fileName) {
@@ -35,7 +56,7 @@ ShortcutFolderStartupList::~ShortcutFolderStartupList() = default;
 
 bool ShortcutFolderStartupList::Reload() {
     items.clear();
-    EnumerateShortcuts(folder);
+    EnumerateFolder(folder);
     ReadValues(disabledRoot, disabledPath, 0);
     return true;
 }
@@ -46,7 +67,7 @@ bool ShortcutFolderStartupList::ParsedShortcut::Matches(const WIN32_FIND_DATAA& 
            CompareFileTime(&lastWriteTime, &entry.ftLastWriteTime) == 0;
 }
 
-bool ShortcutFolderStartupList::EnumerateShortcuts(const std::string& folderPath) {
+bool ShortcutFolderStartupList::EnumerateFolder(const std::string& folderPath) {
     // What this walk keeps: the files it returns that parsed, now or before.
     std::map<std::string, ParsedShortcut> kept;
     // Made when the first file has to be parsed.
@@ -60,14 +81,24 @@ bool ShortcutFolderStartupList::EnumerateShortcuts(const std::string& folderPath
     bool appended = false;
     std::string path;
     do {
+        if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) continue;
+        path.assign(folderPath).append(entry.cFileName);
+        if (!IsShortcutName(entry.cFileName)) {
+            // A path the 8-bit calls cannot open could be neither saved nor restored.
+            if (IsLeftOut(entry.dwFileAttributes, entry.nFileSizeHigh, entry.nFileSizeLow) || path.size() >= MAX_PATH) {
+                continue;
+            }
+            items.push_back(FileItem(entry.cFileName, path));
+            appended = true;
+            continue;
+        }
         auto known = parsed.extract(entry.cFileName);
         const ParsedShortcut* file = nullptr;
         if (!known.empty() && known.mapped().Matches(entry)) {
             file = &kept.insert(std::move(known)).position->second;
         } else {
-            // The folder's own entries, sub-folders and other files fail to load.
+            // Damaged shortcut files fail to load.
             if (!shortcut) shortcut.emplace();
-            path.assign(folderPath).append(entry.cFileName);
             if (!shortcut->LoadFrom(path)) continue;
             std::string target;
             if (!shortcut->ReadTarget(target)) continue;
@@ -91,6 +122,7 @@ void ShortcutFolderStartupList::ForgetShortcut(const std::string& path) {
 }
 
 bool ShortcutFolderStartupList::WriteItem(const StartupItem& item) {
+    if (item.IsFile()) return false;  // its bytes come with WriteWholeFile
     if (item.enabled != 0) {
         ShellLinkFile shortcut;
         shortcut.SetTarget(item.command);  // a target the shell refuses still leaves a shortcut, as ever
@@ -103,6 +135,7 @@ bool ShortcutFolderStartupList::WriteItem(const StartupItem& item) {
 }
 
 bool ShortcutFolderStartupList::DeleteItem(const StartupItem& item) {
+    if (item.IsFile()) return DeleteFileA(FilePath(item.name).c_str()) != FALSE;
     if (item.enabled != 0) {
         ForgetShortcut(ShortcutPath(item.name));
         return DeleteFileA(ShortcutPath(item.name).c_str()) != FALSE;
@@ -121,6 +154,19 @@ bool ShortcutFolderStartupList::WriteShortcutFile(const std::string& name, const
     return written;
 }
 
+bool ShortcutFolderStartupList::WriteWholeFile(const std::string& name, const std::string& bytes) {
+    // Names come from a configuration, which may have been edited by hand.
+    if (name.empty() || name.find_first_of("\\/:") != std::string::npos) return false;
+    const std::string path = FilePath(name);
+    return path.size() < MAX_PATH && ReplaceWholeFile(path, bytes);
+}
+
+bool ShortcutFolderStartupList::LeavesOut(const std::string& name) const {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    return GetFileAttributesExA(FilePath(name).c_str(), GetFileExInfoStandard, &data) &&
+           IsLeftOut(data.dwFileAttributes, data.nFileSizeHigh, data.nFileSizeLow);
+}
+
 bool ShortcutFolderStartupList::Add(const StartupItem& item) {
     // `item` may be one of our own items, which Reload destroys.
     WriteItem(item);
@@ -136,7 +182,8 @@ bool ShortcutFolderStartupList::WriteShortcuts(const std::string& folderPath, in
     ShellLinkFile shortcut;
     bool allSaved = true;
     for (const StartupItem& item : items) {
-        if (!Selects(selector, item)) continue;
+        // A file item's bytes are not in the list; its file stays as it is.
+        if (!Selects(selector, item) || item.IsFile()) continue;
         const std::string path = folderPath + item.name + ".lnk";
         if (!shortcut.SetTarget(item.command) || !shortcut.SaveTo(path)) allSaved = false;
         ForgetShortcut(path);

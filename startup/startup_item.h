@@ -6,6 +6,12 @@
 #include <string_view>
 #include <utility>
 
+// What an enabled item of a Startup folder is; every other item is an Entry.
+enum class ItemKind : unsigned char {
+    Entry,  // a registry value, or a shortcut named after its file without ".lnk"
+    File,   // any other file of the folder, named by its whole file name
+};
+
 // One startup entry. `enabled` says which place it lives in: 1 the live place
 // (what Windows reads at start-up), 0 the disabled place where switched-off
 // entries are parked.
@@ -15,6 +21,9 @@
 // every write puts back. `command` is the same data read as text (the bytes up
 // to the first zero), which is what a shortcut's target, a comparison of
 // commands and the user see.
+//
+// A file item's `command` is the file's full path, and `data` that path as a
+// REG_SZ value: its content is its bytes, which the item does not carry.
 struct StartupItem {
     StartupItem() = default;
     // A REG_SZ entry: its data is the command and its terminating zero.
@@ -43,10 +52,12 @@ struct StartupItem {
 
     // The same value: type and bytes (not the name or the place).
     bool SameValue(const StartupItem& other) const { return type == other.type && data == other.data; }
+    bool IsFile() const { return kind == ItemKind::File; }
 
     std::string name;
     std::string command;
     unsigned char enabled = 1;
     DWORD type = REG_SZ;
     std::string data = std::string(1, '\0');
+    ItemKind kind = ItemKind::Entry;
 };

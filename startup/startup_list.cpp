@@ -6,7 +6,32 @@
 #include <algorithm>
 #include <map>
 #include <set>
+#include <tuple>
 #include <utility>
+
+namespace {
+
+// What tells two items apart: place, kind and name as storage compares it.
+using ItemKey = std::tuple<bool, ItemKind, std::wstring>;
+
+ItemKey KeyOf(const StartupItem& item) { return {item.enabled != 0, item.kind, NameKey(item.name)}; }
+
+}  // namespace
+
+std::set<std::wstring> NamesSharedWithShortcuts(const std::vector<StartupItem>& items) {
+    std::set<std::wstring> files;
+    for (const StartupItem& item : items) {
+        if (item.IsFile()) files.insert(NameKey(item.name));
+    }
+    std::set<std::wstring> shared;
+    if (files.empty()) return shared;
+    for (const StartupItem& item : items) {
+        if (item.IsFile() || item.enabled == 0) continue;
+        std::wstring key = NameKey(item.name);
+        if (files.count(key) != 0) shared.insert(std::move(key));
+    }
+    return shared;
+}
 
 StartupList::StartupList(int index) : locationIndex(index) {}
 
@@ -14,7 +39,7 @@ StartupList::~StartupList() = default;
 
 bool StartupList::Holds(const std::string& name, unsigned char enabled) const {
     return std::any_of(items.begin(), items.end(), [&](const StartupItem& item) {
-        return (item.enabled != 0) == (enabled != 0) && SameName(item.name, name);
+        return (item.enabled != 0) == (enabled != 0) && !item.IsFile() && SameName(item.name, name);
     });
 }
 
@@ -34,7 +59,7 @@ bool StartupList::Move(StartupItem& item, unsigned char to) {
 }
 
 bool StartupList::Disable(StartupItem& item) {
-    if (item.enabled == 0) return false;
+    if (item.enabled == 0 || item.IsFile()) return false;
     return Move(item, 0);
 }
 
@@ -68,11 +93,11 @@ void StartupList::RemoveAll() {
 }
 
 std::vector<StartupItem> StartupList::ItemsNotIn(const StartupList& kept) const {
-    std::set<std::pair<bool, std::wstring>> keep;
-    for (const StartupItem& item : kept.items) keep.insert({item.enabled != 0, NameKey(item.name)});
+    std::set<ItemKey> keep;
+    for (const StartupItem& item : kept.items) keep.insert(KeyOf(item));
     std::vector<StartupItem> others;
     for (const StartupItem& item : items) {
-        if (keep.count({item.enabled != 0, NameKey(item.name)}) == 0) others.push_back(item);
+        if (keep.count(KeyOf(item)) == 0) others.push_back(item);
     }
     return others;
 }
@@ -87,15 +112,15 @@ void StartupList::AddAll(const StartupList& other) {
 }
 
 bool StartupList::HoldsAll(const StartupList& source, bool shortcutsByName) const {
-    using Entry = std::pair<bool, std::wstring>;
-    std::map<Entry, const StartupItem*> expected;
-    for (const StartupItem& item : source.items) expected[{item.enabled != 0, NameKey(item.name)}] = &item;
-    std::map<Entry, const StartupItem*> present;
-    for (const StartupItem& item : items) present[{item.enabled != 0, NameKey(item.name)}] = &item;
+    std::map<ItemKey, const StartupItem*> expected;
+    for (const StartupItem& item : source.items) expected[KeyOf(item)] = &item;
+    std::map<ItemKey, const StartupItem*> present;
+    for (const StartupItem& item : items) present[KeyOf(item)] = &item;
     for (const auto& [entry, item] : expected) {
         auto found = present.find(entry);
         if (found == present.end()) return false;
-        if (!(shortcutsByName && entry.first) && !found->second->SameValue(*item)) return false;
+        const bool byName = item->IsFile() || (shortcutsByName && item->enabled != 0);
+        if (!byName && !found->second->SameValue(*item)) return false;
     }
     return true;
 }

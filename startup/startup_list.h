@@ -4,12 +4,18 @@
 
 #include <windows.h>
 
+#include <set>
 #include <string>
 #include <vector>
 
 // Which items WriteValues (and the shortcut writer) write.
 constexpr int kSelectDisabled = 1;  // the items whose `enabled` is 0
 constexpr int kSelectEnabled = 2;   // the items whose `enabled` is 1
+
+// The names of the file items of `items` that an enabled shortcut among them
+// shares (Foo.exe beside Foo.exe.lnk), as NameKey gives them. Only places that
+// hold file items pay for the comparison.
+std::set<std::wstring> NamesSharedWithShortcuts(const std::vector<StartupItem>& items);
 
 // The in-memory mirror of one startup location: the items of its live place
 // followed by those of its disabled place. Every change is written to storage
@@ -43,7 +49,8 @@ public:
     // selects (make it, where it does not exist yet). Nothing is changed.
     virtual bool MayChange(unsigned char enabled) const = 0;
     // Move an item the caller owns between the two places. The entry leaves
-    // its old place only once it is present in the new one.
+    // its old place only once it is present in the new one. A file item is
+    // never disabled: the disabled place parks shortcuts only.
     virtual bool Disable(StartupItem& item);
     virtual bool Enable(StartupItem& item);
     // Change notification on the live place; INVALID_HANDLE_VALUE on failure.
@@ -67,16 +74,18 @@ public:
 
     const std::vector<StartupItem>& Items() const { return items; }
     int LocationIndex() const { return locationIndex; }
-    // True when the list holds an item of that name (compared as storage
-    // compares names) in that place.
+    // True when the list holds an entry (no file item: a shortcut and another
+    // file of a Startup folder may share a name) of that name, compared as
+    // storage compares names, in that place.
     bool Holds(const std::string& name, unsigned char enabled) const;
-    // The items whose name and place `kept` does not hold (names compared as
-    // storage compares them).
+    // The items whose kind, name and place `kept` does not hold (names
+    // compared as storage compares them).
     std::vector<StartupItem> ItemsNotIn(const StartupList& kept) const;
-    // True when every item of `source` is in this list: in the same place,
-    // under the same name, as a value of the same type and bytes. A
-    // shortcut's target reads back differently from the text set (the shell
-    // resolves it), so with `shortcutsByName` enabled items count by name.
+    // True when every item of `source` is in this list: of the same kind, in
+    // the same place, under the same name, as a value of the same type and
+    // bytes. A shortcut's target reads back differently from the text set
+    // (the shell resolves it), so with `shortcutsByName` enabled items count
+    // by name; file items always do, as their content is not their value.
     // Of two source items with one name in one place the later one counts, as
     // it is the one a registry key ends up holding.
     bool HoldsAll(const StartupList& source, bool shortcutsByName) const;

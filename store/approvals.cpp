@@ -2,8 +2,10 @@
 
 #include "platform/registry.h"
 #include "platform/system.h"
+#include "platform/text.h"
 
 #include <algorithm>
+#include <set>
 #include <string>
 
 namespace {
@@ -12,7 +14,7 @@ namespace {
 struct ApprovalPlace {
     HKEY root;
     const char* key;
-    bool shortcutFiles;  // value names are shortcut file names, item name + ".lnk"
+    bool shortcutFiles;  // value names are file names: a shortcut's is its item name + ".lnk"
 };
 
 constexpr char kApprovedKeys[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\StartupApproved\\";
@@ -36,8 +38,14 @@ REGSAM ApprovalView() { return IsWindows64() ? KEY_WOW64_64KEY : 0; }
 
 std::string ApprovalKeyPath(const ApprovalPlace& place) { return std::string(kApprovedKeys) + place.key; }
 
-std::string ApprovalValueName(const ApprovalPlace& place, const std::string& itemName) {
-    return place.shortcutFiles ? itemName + ".lnk" : itemName;
+std::string ApprovalValueName(const ApprovalPlace& place, const StartupItem& item) {
+    return place.shortcutFiles && !item.IsFile() ? item.name + ".lnk" : item.name;
+}
+
+// The stored switch of a name a shortcut and a file share (`shared`) is the
+// shortcut's: the file's is not carried, and a load leaves it as it is.
+bool SwitchCarried(const StartupItem& item, const std::set<std::wstring>& shared) {
+    return item.enabled != 0 && !(item.IsFile() && shared.count(NameKey(item.name)) != 0);
 }
 
 }  // namespace
@@ -48,10 +56,11 @@ StoredValues ReadApprovals(int locationIndex, const StartupList& live) {
     if (!FindApprovalPlace(locationIndex, place)) return values;
     RegKey approvals = OpenRegistryKey(place.root, ApprovalKeyPath(place), kRegistryRead | ApprovalView());
     if (!approvals) return values;
+    const std::set<std::wstring> shared = NamesSharedWithShortcuts(live.Items());
     std::string bytes;
     for (const StartupItem& item : live.Items()) {
-        if (item.enabled != 0 &&
-            GetRegistryBinary(approvals.get(), ApprovalValueName(place, item.name), kLargestApproval, bytes)) {
+        if (SwitchCarried(item, shared) &&
+            GetRegistryBinary(approvals.get(), ApprovalValueName(place, item), kLargestApproval, bytes)) {
             values[item.name] = bytes;
         }
     }
@@ -67,12 +76,13 @@ std::vector<ApprovalChange> PlanApprovals(int locationIndex, const StartupList& 
     ApprovalPlace place;
     if (!FindApprovalPlace(locationIndex, place)) return changes;
     const RegKey liveValues = OpenRegistryKey(place.root, ApprovalKeyPath(place), kRegistryRead | ApprovalView());
+    const std::set<std::wstring> shared = NamesSharedWithShortcuts(stored.Items());
     std::string present;
     for (const StartupItem& item : stored.Items()) {
-        if (item.enabled == 0) continue;
+        if (!SwitchCarried(item, shared)) continue;
         ApprovalChange change;
         change.itemName = item.name;
-        change.valueName = ApprovalValueName(place, item.name);
+        change.valueName = ApprovalValueName(place, item);
         DWORD type = REG_NONE;
         const bool isLive =
             liveValues && GetRegistryBinary(liveValues.get(), change.valueName, kLargestApproval, present, &type);

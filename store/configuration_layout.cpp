@@ -5,6 +5,7 @@
 #include "platform/registry.h"
 #include "platform/text.h"
 #include "startup/registry_startup_list.h"
+#include "store/stored_files.h"
 
 #include <utility>
 
@@ -22,7 +23,7 @@ bool IsStorableName(const std::string& name) {
     // The staging key's paths are short and always fit; the final place's may not.
     for (int index = 0; index < kLocationCount; ++index) {
         const StoredPaths paths(name, index);
-        for (const std::string* path : {&paths.enabled, &paths.disabled, &paths.links, &paths.approved}) {
+        for (const std::string* path : {&paths.enabled, &paths.disabled, &paths.links, &paths.files, &paths.approved}) {
             if (!FitsRegistryPath(*path)) return false;
         }
     }
@@ -38,6 +39,7 @@ StoredPaths StoredPaths::Below(const std::string& configurationKey, int location
     paths.enabled = paths.locationKey + "\\Enabled";
     paths.disabled = paths.locationKey + "\\Disabled";
     paths.links = paths.locationKey + "\\Links";
+    if (IsFolderLocation(locationIndex)) paths.files = paths.locationKey + "\\Files";
     paths.approved = paths.locationKey + "\\Approved";
     return paths;
 }
@@ -51,6 +53,7 @@ void BuildConfigurationPaths(const std::string& name, int locationIndex, std::st
 }
 
 std::unique_ptr<StartupList> OpenStoredLocation(const StoredPaths& paths) {
+    if (!paths.files.empty()) return std::make_unique<StoredFolderList>(paths);
     return std::make_unique<RegistryStartupList>(0, HKEY_CURRENT_USER, paths.enabled, HKEY_CURRENT_USER,
                                                  paths.disabled);
 }
@@ -102,6 +105,7 @@ StoredConfiguration ReadConfiguration(const StartupLocationSet& locations, const
         location.locationIndex = index;
         location.items = OpenStoredLocation(paths);
         if (IsFolderLocation(index)) location.shortcutFiles = ReadStoredValues(*location.items, paths.links, kLargestShortcut);
+        if (IsFolderLocation(index)) ReadStoredFiles(paths, location);
         location.approvals = ReadStoredValues(*location.items, paths.approved, kLargestApproval);
         configuration.locations.push_back(std::move(location));
     }

@@ -5,11 +5,14 @@
 //     <name>\<location key name>\Enabled        one value per live entry, as the value it is
 //     <name>\<location key name>\Disabled       one value per switched-off entry
 //     <name>\<location key name>\Links          whole shortcut files of a Startup folder's entries
+//     <name>\<location key name>\Files          whole other files of a Startup folder
 //     <name>\<location key name>\Approved       Task Manager's switches of the entries
 //
 // and the rules a configuration name keeps. Reading a configuration into
 // memory belongs here too; the journal, the load plan and the store's
-// operations build on this unit, and it on none of them.
+// operations build on this unit, and it on none of them (it reads a Startup
+// folder's stored files through store/stored_files.h, whose list is part of
+// the layout).
 
 #include "startup/startup_list.h"
 
@@ -50,6 +53,7 @@ struct StoredPaths {
     std::string enabled;
     std::string disabled;
     std::string links;     // the shortcut files of a Startup folder
+    std::string files;     // the other files of a Startup folder; empty for other locations
     std::string approved;  // Task Manager's switches
 
 private:
@@ -62,7 +66,9 @@ constexpr size_t kLargestShortcut = 64 * 1024;
 constexpr size_t kLargestApproval = 64 * 1024;
 
 // The stored copy of one location: a registry list over its Enabled and
-// Disabled keys inside the configuration, read in full.
+// Disabled keys inside the configuration, read in full; for a Startup folder,
+// one that also knows which of its items are files other than shortcuts
+// (store/stored_files.h).
 std::unique_ptr<StartupList> OpenStoredLocation(const StoredPaths& paths);
 
 // Values stored beside a location's items, by item name.
@@ -82,6 +88,10 @@ struct StoredLocation {
     int locationIndex = 0;
     std::unique_ptr<StartupList> items;
     StoredValues shortcutFiles;  // whole shortcut files of a Startup folder's items
+    StoredValues files;          // whole other files of a Startup folder's file items
+    // The configuration speaks for the Startup folder's other files, not only
+    // for its shortcuts (it was saved with a Files key).
+    bool holdsFiles = false;
     StoredValues approvals;      // Task Manager's switches of the items
 };
 

@@ -8,6 +8,7 @@
 #include "store/load_plan.h"
 #include "store/shortcut_bytes.h"
 #include "store/store_journal.h"
+#include "store/stored_files.h"
 
 #include <memory>
 #include <utility>
@@ -30,11 +31,13 @@ struct LocationCopy {
     const StartupList* live = nullptr;
     StoredValues shortcutFiles;
     StoredValues approvals;
+    StoredValues files;
 };
 
 LocationCopy GatherLocation(int locationIndex, StartupList& live, bool readAgain) {
     if (readAgain) live.Reload();
-    return LocationCopy{locationIndex, &live, ReadShortcutFiles(live), ReadApprovals(locationIndex, live)};
+    return LocationCopy{locationIndex, &live, ReadShortcutFiles(live), ReadApprovals(locationIndex, live),
+                        ReadFileItems(live)};
 }
 
 // Writes the location below `configurationKey`, whose keys for it do not
@@ -49,6 +52,7 @@ bool WriteLocationCopy(const LocationCopy& copy, const std::string& configuratio
         complete = false;
     }
     if (!OpenStoredLocation(paths)->WriteItems(copy.live->Items())) complete = false;
+    if (!WriteStoredFiles(paths, *copy.live, copy.files, copy.shortcutFiles)) complete = false;
     if (!WriteStoredValues(paths.links, copy.shortcutFiles)) complete = false;
     if (!WriteStoredValues(paths.approved, copy.approvals)) complete = false;
     return complete;

@@ -7,6 +7,7 @@
 #include "startup/shell_link_file.h"
 #include "startup/shortcut_folder_startup_list.h"
 #include "store/shortcut_bytes.h"
+#include "store/stored_files.h"
 
 #include <map>
 #include <utility>
@@ -32,7 +33,7 @@ void PlanShortcutWrites(const StoredLocation& stored, const ShortcutFolderStartu
     std::string present;
     ShellLinkFile reader;
     for (const StartupItem& item : stored.items->Items()) {
-        if (item.enabled == 0) continue;
+        if (item.enabled == 0 || item.IsFile()) continue;
         auto file = stored.shortcutFiles.find(item.name);
         bool fromStore = false;
         const bool known =
@@ -58,6 +59,7 @@ LocationPlan PlanLocation(const StoredLocation& stored, const StartupList& live)
     // Names compare as storage compares them: an entry the configuration
     // holds under another spelling of its name is overwritten, not removed.
     plan.removals = live.ItemsNotIn(*stored.items);
+    if (folder != nullptr) PlanStoredFiles(stored, *folder, plan);
     plan.approvals = PlanApprovals(stored.locationIndex, *stored.items, stored.approvals);
     return plan;
 }
@@ -103,11 +105,11 @@ std::vector<int> DeniedLocations(const LoadPlan& plan, const StartupLocationSet&
 
 bool Settled(const LocationPlan& plan, const StartupList& live) {
     return live.HoldsAll(*plan.stored->items, IsFolderLocation(plan.locationIndex)) && plan.shortcutFiles.empty() &&
-           plan.removals.empty() && plan.approvals.empty();
+           plan.removals.empty() && plan.approvals.empty() && WritesNoFile(plan);
 }
 
 bool WriteLocationPlan(const LocationPlan& plan, StartupList& live) {
-    bool written = live.WriteItems(plan.writes);
+    bool written = WritePlannedItems(plan, live);
     if (plan.shortcutFiles.empty()) return written;
     auto* folder = dynamic_cast<ShortcutFolderStartupList*>(&live);
     for (const ShortcutFile& file : plan.shortcutFiles) {

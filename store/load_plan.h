@@ -25,8 +25,9 @@ struct LocationPlan {
     // What the configuration holds for the location (read before the plan
     // was made; applying the plan reads nothing more from the configuration).
     const StoredLocation* stored = nullptr;
-    // Entries of the live place and the disabled place, and shortcuts to a
-    // target only, that the location lacks or holds otherwise.
+    // Entries of the live place and the disabled place, shortcuts to a
+    // target only, and stored file items, that the location lacks or holds
+    // otherwise.
     std::vector<StartupItem> writes;
     std::vector<ShortcutFile> shortcutFiles;
     // Entries the configuration does not hold.

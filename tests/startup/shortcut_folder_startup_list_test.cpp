@@ -120,27 +120,39 @@ TEST_CASE(ArgumentsAreNeitherReadNorWrittenBack) {
     CHECK_EQ(recreated.arguments, std::string(""));
 }
 
-TEST_CASE(ForeignExtensionIsReadButNotRemoved) {
+TEST_CASE(AShortcutSavedUnderAnotherExtensionIsAFileItem) {
     Setup setup("bak");
-    REQUIRE(fixture::MakeShortcut(setup.folder.file("Foo.bak"), "C:\\Tools\\foo.exe"));
+    const std::string path = setup.folder.file("Foo.bak");
+    REQUIRE(fixture::MakeShortcut(path, "C:\\Tools\\foo.exe"));
     auto list = setup.List();
-    CHECK_EQ(Describe(list.Items()), std::string("[Foo|C:\\Tools\\foo.exe|1]"));
+    CHECK_EQ(Describe(list.Items()), "[Foo.bak|" + path + "|1]");
     StartupItem foo = list.Items().at(0);
+    CHECK(foo.IsFile());
+    // The disabled place parks shortcuts only.
+    CHECK(!list.Disable(foo));
+    CHECK(!fixture::KeyExists(HKEY_CURRENT_USER, setup.disabled.path()));
     list.Remove(foo);
-    // Remove deletes Foo.lnk, which does not exist: the item comes back.
-    CHECK(fixture::FileExists(setup.folder.file("Foo.bak")));
-    CHECK_EQ(Describe(list.Items()), std::string("[Foo|C:\\Tools\\foo.exe|1]"));
+    CHECK(!fixture::FileExists(path));
+    CHECK(list.Items().empty());
 }
 
-TEST_CASE(FilesThatAreNoShortcutsAndSubFoldersGiveNoItems) {
+TEST_CASE(EveryOtherFileIsAnItemButSubFoldersHiddenSystemFilesAndLargeOnes) {
     Setup setup("other");
-    REQUIRE(fixture::WriteFileText(setup.folder.file("desktop.ini"),
-                                   "[.ShellClassInfo]\r\nLocalizedResourceName=@shell32.dll,-21787\r\n"));
+    const std::string ini = setup.folder.file("desktop.ini");
+    REQUIRE(fixture::WriteFileText(ini, "[.ShellClassInfo]\r\nLocalizedResourceName=@shell32.dll,-21787\r\n"));
+    REQUIRE(SetFileAttributesA(ini.c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM));
     REQUIRE(fixture::WriteFileText(setup.folder.file("Empty.lnk"), ""));
     REQUIRE(CreateDirectoryA(setup.folder.file("Sub.lnk").c_str(), nullptr));
+    REQUIRE(CreateDirectoryA(setup.folder.file("Sub.bat").c_str(), nullptr));
     REQUIRE(fixture::MakeShortcut(setup.folder.file("Sub.lnk\\Inner.lnk"), "C:\\Tools\\inner.exe"));
+    REQUIRE(fixture::WriteFileText(setup.folder.file("Large.exe"), std::string(kLargestFileItem + 1, 'L')));
+    REQUIRE(fixture::WriteFileText(setup.folder.file("Limit.exe"), std::string(kLargestFileItem, 'L')));
+    REQUIRE(fixture::WriteFileText(setup.folder.file("run.bat"), "@echo off\r\n"));
     auto list = setup.List();
-    CHECK(list.Items().empty());
+    CHECK_EQ(Describe(list.Items()), "[Limit.exe|" + setup.folder.file("Limit.exe") + "|1][run.bat|" +
+                                         setup.folder.file("run.bat") + "|1]");
+    CHECK(list.LeavesOut("desktop.ini") && list.LeavesOut("Large.exe") && list.LeavesOut("Sub.bat"));
+    CHECK(!list.LeavesOut("Limit.exe") && !list.LeavesOut("Missing.exe"));
 }
 
 TEST_CASE(DisabledItemsFollowAllEnabledItems) {
@@ -409,10 +421,8 @@ TEST_CASE(RemoveAllStepsOverShortcutsThatCannotBeDeleted) {
     REQUIRE(list.Items().size() == 5);
 
     list.RemoveAll();
-    CHECK_EQ(Describe(list.Items()), std::string("[Fixed|C:\\Tools\\fixed.exe|1][Foo|C:\\Tools\\foo.exe|1]"));
-    std::vector<std::string> left = fixture::FolderEntries(setup.folder.path());
-    std::sort(left.begin(), left.end());
-    CHECK_EQ(Join(left), std::string("<Fixed.lnk><Foo.bak>"));
+    CHECK_EQ(Describe(list.Items()), std::string("[Fixed|C:\\Tools\\fixed.exe|1]"));
+    CHECK_EQ(Join(fixture::FolderEntries(setup.folder.path())), std::string("<Fixed.lnk>"));
     CHECK(fixture::Snapshot(HKEY_CURRENT_USER, setup.disabled.path()).empty());
 }
 

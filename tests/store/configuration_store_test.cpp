@@ -94,9 +94,9 @@ TEST_CASE(SaveWritesOneLocationKeyPerLocationWithItems) {
 
     CHECK(catalog.set.SaveConfiguration("Work"));
     CHECK(catalog.set.ConfigurationExists("Work"));
-    // The 32-bit locations are stored even when empty.
-    CHECK_EQ(Keys(Stored("Work")),
-             (std::vector<std::string>{"HKCU-Run", "HKLM-Run", "HKLM-Run32", "RunOnce32", "UserStartup"}));
+    // The 32-bit locations and the Startup folders' files are stored even when empty.
+    CHECK_EQ(Keys(Stored("Work")), (std::vector<std::string>{"CommonStartup", "HKCU-Run", "HKLM-Run", "HKLM-Run32",
+                                                             "RunOnce32", "UserStartup"}));
     CHECK(Keys(Stored("Work", "HKLM-Run32")).empty());
     CHECK_EQ(Keys(Stored("Work", "HKCU-Run")), std::vector<std::string>{"Enabled"});
     CHECK_EQ(Keys(Stored("Work", "HKLM-Run")), std::vector<std::string>{"Disabled"});
@@ -117,7 +117,8 @@ TEST_CASE(AnEmptyConfigurationIsStoredAndLoadingItEmptiesEveryLocation) {
     Catalog catalog;
     CHECK(catalog.set.SaveConfiguration("Clean start"));
     CHECK(catalog.set.ConfigurationExists("Clean start"));
-    CHECK_EQ(Keys(Stored("Clean start")), (std::vector<std::string>{"HKLM-Run32", "RunOnce32"}));
+    CHECK_EQ(Keys(Stored("Clean start")),
+             (std::vector<std::string>{"CommonStartup", "HKLM-Run32", "RunOnce32", "UserStartup"}));
     FillEveryLocation("present");
     CHECK(catalog.set.LoadConfiguration("Clean start"));
     CHECK_EQ(LinesOf(fixture::LiveState(), {"Services"}), Sorted(fixture::LiveState()));
@@ -133,7 +134,8 @@ TEST_CASE(ResavingReplacesTheOldCopy) {
     // The name is the same name in any case.
     CHECK(catalog.set.SaveConfiguration("WORK"));
     CHECK_EQ(fixture::SubkeyNames(HKEY_CURRENT_USER, kConfigurations).size(), static_cast<size_t>(1));
-    CHECK_EQ(Keys(Stored("work")), (std::vector<std::string>{"HKCU-Run", "HKLM-Run32", "RunOnce32"}));
+    CHECK_EQ(Keys(Stored("work")),
+             (std::vector<std::string>{"CommonStartup", "HKCU-Run", "HKLM-Run32", "RunOnce32", "UserStartup"}));
     CHECK_EQ(fixture::Snapshot(HKEY_CURRENT_USER, Stored("Work", "HKCU-Run\\Enabled")),
              std::vector<std::string>{"Tool=new.exe"});
 }
@@ -299,7 +301,8 @@ TEST_CASE(NamesThatWouldLeaveTheirOwnKeyAreRefused) {
         CHECK(!catalog.set.DeleteConfiguration(name));
     }
     CHECK_EQ(Keys(kConfigurations), std::vector<std::string>{"Keep"});
-    CHECK_EQ(Keys(Stored("Keep")), (std::vector<std::string>{"HKCU-Run", "HKLM-Run32", "RunOnce32"}));
+    CHECK_EQ(Keys(Stored("Keep")),
+             (std::vector<std::string>{"CommonStartup", "HKCU-Run", "HKLM-Run32", "RunOnce32", "UserStartup"}));
     CHECK(fixture::ValueExists(HKEY_CURRENT_USER, fixture::kHkcuRun, "Tool"));
 }
 
@@ -497,7 +500,7 @@ TEST_CASE(AShortcutFileOver64KiBIsStoredAsItsItemOnly) {
     // The shell reads the shortcut and ignores what follows it.
     REQUIRE(fixture::WriteFileText(path, fixture::ReadFileBytes(path) + std::string(64 * 1024, 'p')));
     REQUIRE(catalog.set.SaveConfiguration("Padded"));
-    CHECK_EQ(Keys(Stored("Padded", "UserStartup")), std::vector<std::string>{"Enabled"});
+    CHECK_EQ(Keys(Stored("Padded", "UserStartup")), (std::vector<std::string>{"Enabled", "Files"}));
     fixture::ClearLiveLocations();
     CHECK(catalog.set.LoadConfiguration("Padded"));
     CHECK_EQ(fixture::ShortcutsIn(userStartup), std::vector<std::string>{"Padded=C:\\windows\\notepad.exe"});
