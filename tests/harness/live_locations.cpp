@@ -5,6 +5,7 @@
 #include <shlobj.h>
 
 #include <algorithm>
+#include <functional>
 
 namespace fixture {
 
@@ -83,6 +84,18 @@ std::vector<std::string> ShortcutsIn(const std::string& folder) {
     return shortcuts;
 }
 
+std::vector<std::string> OtherFilesIn(const std::string& folder) {
+    std::vector<std::string> files;
+    for (const std::string& name : FolderEntries(folder)) {
+        const bool shortcut = name.size() >= 4 && _stricmp(name.c_str() + name.size() - 4, ".lnk") == 0;
+        if (shortcut || DirectoryExists(folder + name)) continue;
+        const std::string bytes = ReadFileBytes(folder + name);
+        files.push_back(name + ": " + std::to_string(bytes.size()) + ", " + std::to_string(std::hash<std::string>{}(bytes)));
+    }
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
 void ClearLiveLocations() {
     ClearValues(HKEY_CURRENT_USER, kHkcuRun);
     ClearValues(HKEY_LOCAL_MACHINE, kHklmRun);
@@ -110,6 +123,8 @@ std::vector<std::string> LiveState() {
     std::vector<std::string> state;
     AppendState(state, "UserStartup", ShortcutsIn(StartupFolder(CSIDL_STARTUP)));
     AppendState(state, "CommonStartup", ShortcutsIn(StartupFolder(CSIDL_COMMON_STARTUP)));
+    AppendState(state, "UserStartup file", OtherFilesIn(StartupFolder(CSIDL_STARTUP)));
+    AppendState(state, "CommonStartup file", OtherFilesIn(StartupFolder(CSIDL_COMMON_STARTUP)));
     AppendState(state, "HKLM-Run", Snapshot(HKEY_LOCAL_MACHINE, kHklmRun));
     AppendState(state, "HKCU-Run", Snapshot(HKEY_CURRENT_USER, kHkcuRun));
     AppendState(state, "Services", Snapshot(HKEY_LOCAL_MACHINE, kHklmRunServices));

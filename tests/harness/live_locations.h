@@ -30,6 +30,8 @@ std::string StartupFolder(int csidl);
 
 // "name=target" for every *.lnk file of the folder, sorted.
 std::vector<std::string> ShortcutsIn(const std::string& folder);
+// "name: size, digest of the bytes" for every other file of the folder, sorted.
+std::vector<std::string> OtherFilesIn(const std::string& folder);
 
 // Empties every live place and disabled place, and removes every switch.
 void ClearLiveLocations();

@@ -4,6 +4,7 @@
 #include "startup/shortcut_folder_startup_list.h"
 #include "store/load_plan.h"
 #include "store/store_journal.h"
+#include "store/stored_files.h"
 #include "harness/check.h"
 #include "harness/dialog_driver.h"
 #include "harness/fixtures.h"
@@ -312,13 +313,19 @@ TEST_CASE(ALoadThatCannotPlaceAnItemReportsFailureAndLoadsTheRest) {
     fixture::SetString(HKEY_CURRENT_USER, Stored("Bad", "UserStartup\\Enabled"), "a|b", "C:\\windows\\notepad.exe");
     fixture::SetString(HKEY_CURRENT_USER, Stored("Long", "UserStartup\\Enabled"), std::string(250, 'n'),
                        "C:\\windows\\notepad.exe");
-    for (const char* name : {"Bad", "Long"}) {
+    // Nor a file of so long a path, or one outside the folder.
+    for (const auto& [name, file] : {std::pair{"Long file", std::string(250, 'f') + ".bat"}, {"Out", "..\\out.bat"}}) {
+        fixture::SetRaw(HKEY_CURRENT_USER, Stored(name, "UserStartup\\Files"), file, REG_BINARY, "x", 1);
+        fixture::SetString(HKEY_CURRENT_USER, Stored(name, "UserStartup\\Enabled"), file, userStartup + file);
+    }
+    for (const char* name : {"Bad", "Long", "Long file", "Out"}) {
         fixture::SetString(HKEY_CURRENT_USER, Stored(name, "HKCU-Run\\Enabled"), "Good", "good.exe");
         fixture::SetString(HKEY_CURRENT_USER, fixture::kHkcuRun, "Old", "old.exe");
         CHECK(!catalog.set.LoadConfiguration(name));
         CHECK_EQ(fixture::Snapshot(HKEY_CURRENT_USER, fixture::kHkcuRun), std::vector<std::string>{"Good=good.exe"});
-        CHECK(fixture::ShortcutsIn(userStartup).empty());
+        CHECK(fixture::FolderEntries(userStartup).empty());
     }
+    CHECK(!fixture::FileExists(userStartup + "..\\out.bat"));
     // A configuration whose items all arrive is a success.
     fixture::SetString(HKEY_CURRENT_USER, Stored("Fine", "UserStartup\\Enabled"), "Fine", "C:\\windows\\notepad.exe");
     CHECK(catalog.set.LoadConfiguration("Fine"));
@@ -651,6 +658,75 @@ TEST_CASE(TaskManagerSwitchesTravelWithAConfiguration) {
 }
 
 
+// ---- A Startup folder's other files ------------------------------------------------------------------------------
+
+TEST_CASE(AStartupFolderTravelsWithEveryFileInItButHiddenSystemAndLargeOnes) {
+    Catalog catalog;
+    const std::string script = "@echo off\r\nstart notepad\r\n";
+    const std::string ini = userStartup + "desktop.ini";
+    REQUIRE(fixture::WriteFileText(userStartup + "run.bat", script));
+    REQUIRE(fixture::WriteFileText(userStartup + "web.url", "[InternetShortcut]\r\nURL=https://example.org/\r\n"));
+    REQUIRE(fixture::WriteFileText(ini, "[.ShellClassInfo]\r\n"));
+    REQUIRE(SetFileAttributesA(ini.c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM));
+    REQUIRE(fixture::WriteFileText(userStartup + "large.exe", std::string(kLargestFileItem + 1, 'L')));
+    REQUIRE(fixture::MakeShortcut(userStartup + "Foo.lnk", "C:\\windows\\notepad.exe", "--foo"));
+    // A shortcut and a file of one item name.
+    REQUIRE(fixture::MakeShortcut(userStartup + "Tool.exe.lnk", "C:\\windows\\regedit.exe", "--tool"));
+    REQUIRE(fixture::WriteFileText(userStartup + "Tool.exe", std::string("MZ\0tool", 7)));
+    SetApproval(HKEY_CURRENT_USER, "StartupFolder", "run.bat", switchedOff);
+    SetApproval(HKEY_CURRENT_USER, "StartupFolder", "Tool.exe.lnk", switchedOff);
+    SetApproval(HKEY_CURRENT_USER, "StartupFolder", "Tool.exe", switchedOn);
+    const std::vector<std::string> saved = fixture::LiveState();
+    REQUIRE(catalog.set.SaveConfiguration("Files"));
+    const std::string files = Stored("Files", "UserStartup\\Files");
+    CHECK_EQ(fixture::ValueNamesW(HKEY_CURRENT_USER, files), (std::vector<std::wstring>{L"run.bat", L"Tool.exe", L"web.url"}));
+    CHECK(fixture::ReadValue(HKEY_CURRENT_USER, files, "run.bat") == script);
+    CHECK_EQ(fixture::ReadValue(HKEY_CURRENT_USER, Stored("Files", "UserStartup\\Enabled"), "run.bat"), userStartup + "run.bat");
+    CHECK_EQ(Keys(Stored("Files", "CommonStartup")), std::vector<std::string>{"Files"});
+
+    // Since: files gone, one edited, one added, switches changed.
+    for (const char* gone : {"run.bat", "Foo.lnk", "Tool.exe"}) REQUIRE(DeleteFileA((userStartup + gone).c_str()));
+    REQUIRE(fixture::WriteFileText(userStartup + "web.url", "edited"));
+    REQUIRE(fixture::WriteFileText(userStartup + "extra.cmd", "exit\r\n"));
+    SetApproval(HKEY_CURRENT_USER, "StartupFolder", "run.bat", switchedOn);
+    SetApproval(HKEY_CURRENT_USER, "StartupFolder", "Tool.exe.lnk", switchedOn);
+    fixture::DeleteValue(HKEY_CURRENT_USER, Approved("StartupFolder"), "Tool.exe");
+    CHECK(catalog.set.LoadConfiguration("Files"));
+    // Every file byte for byte, the hidden system file and the large one untouched.
+    CHECK_EQ(fixture::LiveState(), saved);
+    CHECK_EQ(fixture::ReadShortcut(userStartup + "Tool.exe.lnk").arguments, "--tool");
+    CHECK_EQ(ApprovalBytes(HKEY_CURRENT_USER, Approved("StartupFolder"), "run.bat"), switchedOff);
+    CHECK_EQ(ApprovalBytes(HKEY_CURRENT_USER, Approved("StartupFolder"), "Tool.exe.lnk"), switchedOff);
+    // The stored switch of the shared name is the shortcut's: the file's is left alone.
+    CHECK(!fixture::ValueExists(HKEY_CURRENT_USER, Approved("StartupFolder"), "Tool.exe"));
+    const StoredConfiguration stored = ReadConfiguration(catalog.set, "Files");
+    CHECK(catalog.set.HoldsConfiguration(stored));
+    REQUIRE(fixture::WriteFileText(userStartup + "web.url", "edited"));
+    CHECK(!catalog.set.HoldsConfiguration(stored));
+
+    // Where a folder lists the shortcut first (FAT does not sort), its target still keeps the name.
+    const StoredPaths copy("Copy", 0);
+    fixture::SetRaw(HKEY_CURRENT_USER, copy.files, "Tool.exe", REG_BINARY, "", 0);
+    fixture::SetRaw(HKEY_CURRENT_USER, copy.links, "Tool.exe", REG_BINARY, "", 0);
+    StoredFolderList(copy).AddAll(StoredFolderList(StoredPaths("Files", 0)));
+    CHECK_EQ(fixture::ReadValue(HKEY_CURRENT_USER, copy.enabled, "Tool.exe"), "C:\\windows\\regedit.exe");
+}
+
+TEST_CASE(AConfigurationWithoutFilesLeavesTheFoldersOtherFilesAlone) {
+    Catalog catalog;
+    // As an earlier version stored a Startup folder: shortcuts only.
+    fixture::SetString(HKEY_CURRENT_USER, Stored("Earlier", "UserStartup\\Enabled"), "Plain", "C:\\windows\\notepad.exe");
+    REQUIRE(fixture::WriteFileText(userStartup + "run.bat", "@echo off\r\n"));
+    REQUIRE(fixture::MakeShortcut(userStartup + "Old.lnk", "C:\\windows\\regedit.exe"));
+    CHECK(catalog.set.LoadConfiguration("Earlier"));
+    CHECK_EQ(Sorted(fixture::FolderEntries(userStartup)), (std::vector<std::string>{"Plain.lnk", "run.bat"}));
+    CHECK_EQ(fixture::ReadFileBytes(userStartup + "run.bat"), "@echo off\r\n");
+    // Its Files key makes a configuration speak for them.
+    fixture::CreateKey(HKEY_CURRENT_USER, Stored("Earlier", "UserStartup\\Files"));
+    CHECK(catalog.set.LoadConfiguration("Earlier"));
+    CHECK_EQ(fixture::FolderEntries(userStartup), std::vector<std::string>{"Plain.lnk"});
+}
+
 // ---- Loads that plan before they write -------------------------------------------------------------------------
 
 namespace {
@@ -685,6 +761,7 @@ TEST_CASE(ALoadOfWhatIsAlreadyLiveWritesNothing) {
     fixture::SetRaw(HKEY_CURRENT_USER, fixture::kHkcuRun, "Num", REG_DWORD, &seven, sizeof(seven));
     const std::string notes = userStartup + "Notes.lnk";
     REQUIRE(fixture::MakeShortcut(notes, "C:\\windows\\notepad.exe", "--with arguments"));
+    REQUIRE(fixture::WriteFileText(userStartup + "run.bat", "@echo off\r\n"));
     SetApproval(HKEY_CURRENT_USER, "Run", "Num", switchedOff);
     SetApproval(HKEY_LOCAL_MACHINE, "Run", "Machine same", switchedOn);
     REQUIRE(catalog.set.SaveConfiguration("Same"));
@@ -693,13 +770,15 @@ TEST_CASE(ALoadOfWhatIsAlreadyLiveWritesNothing) {
         {HKEY_CURRENT_USER, fixture::kHkcuRun}, {HKEY_LOCAL_MACHINE, fixture::kHklmRun},
         {HKEY_CURRENT_USER, fixture::DisabledKey("HKCU-Run")}, {HKEY_CURRENT_USER, Approved("Run")},
         {HKEY_LOCAL_MACHINE, Approved("Run")}};
-    std::vector<unsigned long long> before = {fixture::FileWriteTime(notes), fixture::FileWriteTime(userStartup + "Plain.lnk")};
+    std::vector<unsigned long long> before = {fixture::FileWriteTime(notes), fixture::FileWriteTime(userStartup + "Plain.lnk"),
+                                              fixture::FileWriteTime(userStartup + "run.bat")};
     for (const auto& [root, path] : keys) before.push_back(fixture::KeyWriteTime(root, path));
     // Wine leaves a key's time alone when a value is set to what it holds,
     // so the times catch deletions and changed values, the plan the rest.
     Sleep(50);
     CHECK(catalog.set.LoadConfiguration("Same"));
-    std::vector<unsigned long long> after = {fixture::FileWriteTime(notes), fixture::FileWriteTime(userStartup + "Plain.lnk")};
+    std::vector<unsigned long long> after = {fixture::FileWriteTime(notes), fixture::FileWriteTime(userStartup + "Plain.lnk"),
+                                             fixture::FileWriteTime(userStartup + "run.bat")};
     for (const auto& [root, path] : keys) after.push_back(fixture::KeyWriteTime(root, path));
     CHECK(std::find(before.begin(), before.end(), 0ULL) == before.end());
     CHECK_EQ(after, before);
