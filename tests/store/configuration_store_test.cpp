@@ -670,8 +670,10 @@ TEST_CASE(AStartupFolderTravelsWithEveryFileInItButHiddenSystemAndLargeOnes) {
     REQUIRE(SetFileAttributesA(ini.c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM));
     REQUIRE(fixture::WriteFileText(userStartup + "large.exe", std::string(kLargestFileItem + 1, 'L')));
     REQUIRE(fixture::MakeShortcut(userStartup + "Foo.lnk", "C:\\windows\\notepad.exe", "--foo"));
-    // A shortcut and a file of one item name.
-    REQUIRE(fixture::MakeShortcut(userStartup + "Tool.exe.lnk", "C:\\windows\\regedit.exe", "--tool"));
+    // A shortcut and a file of one item name; the shortcut too large for its bytes to be kept.
+    const std::string tool = userStartup + "Tool.exe.lnk";
+    REQUIRE(fixture::MakeShortcut(tool, "C:\\windows\\regedit.exe"));
+    REQUIRE(fixture::WriteFileText(tool, fixture::ReadFileBytes(tool) + std::string(64 * 1024, 'p')));
     REQUIRE(fixture::WriteFileText(userStartup + "Tool.exe", std::string("MZ\0tool", 7)));
     SetApproval(HKEY_CURRENT_USER, "StartupFolder", "run.bat", switchedOff);
     SetApproval(HKEY_CURRENT_USER, "StartupFolder", "Tool.exe.lnk", switchedOff);
@@ -694,7 +696,7 @@ TEST_CASE(AStartupFolderTravelsWithEveryFileInItButHiddenSystemAndLargeOnes) {
     CHECK(catalog.set.LoadConfiguration("Files"));
     // Every file byte for byte, the hidden system file and the large one untouched.
     CHECK_EQ(fixture::LiveState(), saved);
-    CHECK_EQ(fixture::ReadShortcut(userStartup + "Tool.exe.lnk").arguments, "--tool");
+    CHECK_EQ(fixture::ReadShortcut(userStartup + "Foo.lnk").arguments, "--foo");
     CHECK_EQ(ApprovalBytes(HKEY_CURRENT_USER, Approved("StartupFolder"), "run.bat"), switchedOff);
     CHECK_EQ(ApprovalBytes(HKEY_CURRENT_USER, Approved("StartupFolder"), "Tool.exe.lnk"), switchedOff);
     // The stored switch of the shared name is the shortcut's: the file's is left alone.
@@ -706,8 +708,6 @@ TEST_CASE(AStartupFolderTravelsWithEveryFileInItButHiddenSystemAndLargeOnes) {
 
     // Where a folder lists the shortcut first (FAT does not sort), its target still keeps the name.
     const StoredPaths copy("Copy", 0);
-    fixture::SetRaw(HKEY_CURRENT_USER, copy.files, "Tool.exe", REG_BINARY, "", 0);
-    fixture::SetRaw(HKEY_CURRENT_USER, copy.links, "Tool.exe", REG_BINARY, "", 0);
     StoredFolderList(copy).AddAll(StoredFolderList(StoredPaths("Files", 0)));
     CHECK_EQ(fixture::ReadValue(HKEY_CURRENT_USER, copy.enabled, "Tool.exe"), "C:\\windows\\regedit.exe");
 }
