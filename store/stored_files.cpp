@@ -86,7 +86,10 @@ bool WriteStoredFiles(const StoredPaths& paths, const StartupList& live, const S
 
 void ReadStoredFiles(const StoredPaths& paths, StoredLocation& location) {
     location.holdsFiles = static_cast<bool>(OpenRegistryKey(HKEY_CURRENT_USER, paths.files, kRegistryRead));
-    location.files = ReadStoredValues(*location.items, paths.files, kLargestFileItem);
+    const std::vector<StartupItem>& items = location.items->Items();
+    if (std::any_of(items.begin(), items.end(), [](const StartupItem& item) { return item.IsFile(); })) {
+        location.files = ReadStoredValues(*location.items, paths.files, kLargestFileItem);
+    }
 }
 
 void PlanStoredFiles(const StoredLocation& stored, const ShortcutFolderStartupList& folder, LocationPlan& plan) {
