@@ -82,6 +82,7 @@ std::vector<ApprovalChange> PlanApprovals(int locationIndex, const StartupList& 
         if (!SwitchCarried(item, shared)) continue;
         ApprovalChange change;
         change.itemName = item.name;
+        change.itemKind = item.kind;
         change.valueName = ApprovalValueName(place, item);
         DWORD type = REG_NONE;
         const bool isLive =

@@ -23,6 +23,7 @@ bool IsSwitchedOff(const std::string& approval);
 // One switch a load sets: a value written, or deleted.
 struct ApprovalChange {
     std::string itemName;  // the stored item the switch belongs to
+    ItemKind itemKind = ItemKind::Entry;
     std::string valueName;
     bool remove = false;
     std::string bytes;  // the stored value, when it is written

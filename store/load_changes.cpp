@@ -11,6 +11,7 @@
 
 #include <map>
 #include <set>
+#include <tuple>
 #include <utility>
 
 namespace {
@@ -18,10 +19,11 @@ namespace {
 const char kProgramNotFound[] = "program not found";
 const char kRunsOnce[] = "runs once";
 
-// An entry as storage tells entries apart: its place (true: live) and its name.
-using EntryKey = std::pair<bool, std::wstring>;
+// An entry as storage tells entries apart: its place (true: live), its kind (a
+// shortcut and another file of a Startup folder may share a name) and its name.
+using EntryKey = std::tuple<bool, ItemKind, std::wstring>;
 
-EntryKey KeyOf(const StartupItem& item) { return {item.enabled != 0, NameKey(item.name)}; }
+EntryKey KeyOf(const StartupItem& item) { return {item.enabled != 0, item.kind, NameKey(item.name)}; }
 
 bool IsText(DWORD type) { return type == REG_SZ || type == REG_EXPAND_SZ; }
 
@@ -64,13 +66,16 @@ struct LocationSides {
     std::set<EntryKey> rewritten;
     StoredValues switchesNow;
     StoredValues switchesAfter;
+    // Names a shortcut and a file share, whose switch is the shortcut's.
+    std::set<std::wstring> shared;
 };
 
-std::string Describe(const StartupItem& item, const StoredValues& switches) {
+std::string Describe(const StartupItem& item, const StoredValues& switches, const std::set<std::wstring>& shared) {
     std::string text = IsText(item.type) ? item.command : TypeName(item.type);
     if (!IsText(item.type) && !item.data.empty()) text += " " + Hex(item.data);
     if (item.enabled == 0) text += " (disabled)";
-    const auto found = switches.find(item.name);
+    const bool ownSwitch = !item.IsFile() || shared.count(NameKey(item.name)) == 0;
+    const auto found = ownSwitch ? switches.find(item.name) : switches.end();
     if (item.enabled != 0 && found != switches.end() && IsSwitchedOff(found->second)) text += " (switched off)";
     return text;
 }
@@ -78,6 +83,8 @@ std::string Describe(const StartupItem& item, const StoredValues& switches) {
 // A Startup folder's file starts the path it holds (a shortcut's target); a
 // registry entry starts its command, which only text values hold.
 bool ProgramMissing(int locationIndex, const StartupItem& item) {
+    // A file other than a shortcut is itself what starts, and the load puts it there.
+    if (item.IsFile()) return false;
     if (IsFolderLocation(locationIndex) && item.enabled != 0) {
         // A shortcut to something that is no file (a shell folder) has no target path.
         return !item.command.empty() && !PathExists(item.command);
@@ -106,9 +113,9 @@ ChangeRow MakeRow(const LocationSides& sides, const StartupItem* now, const Star
         const bool moved = now->enabled != after->enabled;
         row.change = moved || sides.rewritten.count(KeyOf(*after)) != 0 ? EntryChange::Change : EntryChange::Keep;
     }
-    if (now != nullptr) row.now = Describe(*now, sides.switchesNow);
+    if (now != nullptr) row.now = Describe(*now, sides.switchesNow, sides.shared);
     if (after != nullptr) {
-        row.after = Describe(*after, sides.switchesAfter);
+        row.after = Describe(*after, sides.switchesAfter, sides.shared);
         row.note = Note(row.locationIndex, row.change, *after);
     }
     return row;
@@ -118,8 +125,10 @@ ChangeRow MakeRow(const LocationSides& sides, const StartupItem* now, const Star
 std::set<EntryKey> Rewritten(const LocationPlan& plan) {
     std::set<EntryKey> rewritten;
     for (const StartupItem& item : plan.writes) rewritten.insert(KeyOf(item));
-    for (const ShortcutFile& file : plan.shortcutFiles) rewritten.insert({true, NameKey(file.name)});
-    for (const ApprovalChange& change : plan.approvals) rewritten.insert({true, NameKey(change.itemName)});
+    for (const ShortcutFile& file : plan.shortcutFiles) rewritten.insert({true, ItemKind::Entry, NameKey(file.name)});
+    for (const ApprovalChange& change : plan.approvals) {
+        rewritten.insert({true, change.itemKind, NameKey(change.itemName)});
+    }
     return rewritten;
 }
 
@@ -144,10 +153,19 @@ void AddLocationRows(const StartupList& live, const LocationPlan* plan, std::vec
     sides.switchesAfter = plan != nullptr ? plan->stored->approvals : sides.switchesNow;
     if (plan != nullptr) sides.rewritten = Rewritten(*plan);
     const StartupList& after = plan != nullptr ? *plan->stored->items : live;
-    // Keyed as storage compares names, which orders them without regard to case.
-    std::map<std::wstring, NameEntries> names;
-    for (const StartupItem& item : live.Items()) names[NameKey(item.name)].now[item.enabled != 0] = &item;
-    for (const StartupItem& item : after.Items()) names[NameKey(item.name)].after[item.enabled != 0] = &item;
+    sides.shared = NamesSharedWithShortcuts(live.Items());
+    for (const std::wstring& name : NamesSharedWithShortcuts(after.Items())) sides.shared.insert(name);
+    // Keyed as storage compares names, which orders them without regard to
+    // case; a shortcut comes before a file of the same name.
+    std::map<std::pair<std::wstring, ItemKind>, NameEntries> names;
+    const bool filesStay = plan != nullptr && !plan->stored->holdsFiles;
+    for (const StartupItem& item : live.Items()) {
+        NameEntries& entries = names[{NameKey(item.name), item.kind}];
+        entries.now[item.enabled != 0] = &item;
+        // A configuration saved without the folder's other files leaves them as they are.
+        if (filesStay && item.IsFile()) entries.after[1] = &item;
+    }
+    for (const StartupItem& item : after.Items()) names[{NameKey(item.name), item.kind}].after[item.enabled != 0] = &item;
     for (const auto& [name, entries] : names) {
         const StartupItem* now = OnlyEntry(entries.now);
         const StartupItem* then = OnlyEntry(entries.after);

@@ -83,3 +83,28 @@ TEST_CASE(EveryKindOfChangeIsOneRowInSlotAndNameOrder) {
     CHECK_EQ(changes.deniedLocations, std::vector<int>{2});
     CHECK_EQ(fixture::LiveState(), live);
 }
+
+TEST_CASE(AStartupFolderFileIsARowLikeAnyEntry) {
+    fixture::Catalog catalog;
+    const std::string folder = fixture::StartupFolder(CSIDL_STARTUP);
+    REQUIRE(fixture::WriteFileText(folder + "run.bat", "@echo off\r\n"));
+    REQUIRE(fixture::WriteFileText(folder + "web.url", "[InternetShortcut]\r\n"));
+    REQUIRE(catalog.set.SaveConfiguration("Files"));
+    REQUIRE(DeleteFileA((folder + "run.bat").c_str()));
+    REQUIRE(fixture::WriteFileText(folder + "web.url", "edited"));
+    REQUIRE(fixture::WriteFileText(folder + "extra.cmd", "exit\r\n"));
+    // The load writes the missing file itself: no program is missing.
+    CHECK_EQ(Rows(WorkOutLoadChanges(catalog.set, "Files")), (std::vector<std::string>{
+        "UserStartup|extra.cmd|remove|" + folder + "extra.cmd||",
+        "UserStartup|run.bat|add||" + folder + "run.bat|",
+        "UserStartup|web.url|change|" + folder + "web.url|" + folder + "web.url|",
+    }));
+    // As an earlier version saved an empty folder: it speaks for shortcuts only.
+    fixture::SetString(HKEY_CURRENT_USER, std::string(fixture::kConfigurations) + "\\Earlier\\HKCU-Run\\Enabled", "A",
+                       "a.exe");
+    CHECK_EQ(Rows(WorkOutLoadChanges(catalog.set, "Earlier")), (std::vector<std::string>{
+        "UserStartup|extra.cmd|keep|" + folder + "extra.cmd|" + folder + "extra.cmd|",
+        "UserStartup|web.url|keep|" + folder + "web.url|" + folder + "web.url|",
+        "HKCU-Run|A|add||a.exe|program not found",
+    }));
+}
