@@ -5,8 +5,10 @@
 #include "platform/registry.h"
 #include "platform/text.h"
 #include "startup/registry_startup_list.h"
-#include "store/stored_files.h"
+#include "startup/shortcut_folder_startup_list.h"
 
+#include <algorithm>
+#include <set>
 #include <utility>
 
 const char kConfigurationsKey[] = "Software\\Ostrel\\Veltrane";
@@ -58,6 +60,51 @@ std::unique_ptr<StartupList> OpenStoredLocation(const StoredPaths& paths) {
                                                  paths.disabled);
 }
 
+StoredFolderList::StoredFolderList(const StoredPaths& paths)
+    : RegistryStartupList(0, HKEY_CURRENT_USER, paths.enabled, HKEY_CURRENT_USER, paths.disabled),
+      filesPath(paths.files),
+      linksPath(paths.links) {
+    // The base has read both keys.
+    MarkFileItems();
+}
+
+bool StoredFolderList::Reload() {
+    RegistryStartupList::Reload();
+    MarkFileItems();
+    return true;
+}
+
+void StoredFolderList::MarkFileItems() {
+    const RegKey files = OpenRegistryKey(HKEY_CURRENT_USER, filesPath, kRegistryRead);
+    if (!files) return;
+    std::set<std::wstring> fileNames;
+    for (const std::string& name : EnumerateRegistryValueNames(files.get())) fileNames.insert(NameKey(name));
+    if (fileNames.empty()) return;
+    const RegKey links = OpenRegistryKey(HKEY_CURRENT_USER, linksPath, kRegistryRead);
+    const size_t read = items.size();
+    for (size_t at = 0; at < read; ++at) {
+        if (items[at].enabled == 0 || fileNames.count(NameKey(items[at].name)) == 0) continue;
+        if (!links || !HasRegistryValue(links.get(), items[at].name)) {
+            items[at].kind = ItemKind::File;
+            continue;
+        }
+        // The Enabled value is the shortcut's; the file has none of its own.
+        StartupItem file(items[at].name, items[at].name, 1);
+        file.kind = ItemKind::File;
+        items.push_back(std::move(file));
+    }
+}
+
+bool StoredFolderList::WriteItems(const std::vector<StartupItem>& changed) {
+    const std::set<std::wstring> shared = NamesSharedWithShortcuts(changed);
+    if (shared.empty()) return RegistryStartupList::WriteItems(changed);
+    std::vector<StartupItem> written;
+    for (const StartupItem& item : changed) {
+        if (!item.IsFile() || shared.count(NameKey(item.name)) == 0) written.push_back(item);
+    }
+    return RegistryStartupList::WriteItems(written);
+}
+
 StoredValues ReadStoredValues(const StartupList& stored, const std::string& keyPath, size_t largest) {
     StoredValues values;
     const RegKey key = OpenRegistryKey(HKEY_CURRENT_USER, keyPath, kRegistryRead);
@@ -92,6 +139,18 @@ bool WriteStoredValues(const std::string& keyPath, const StoredValues& values) {
     }
     return allWritten;
 }
+
+namespace {
+
+void ReadStoredFiles(const StoredPaths& paths, StoredLocation& location) {
+    location.holdsFiles = static_cast<bool>(OpenRegistryKey(HKEY_CURRENT_USER, paths.files, kRegistryRead));
+    const std::vector<StartupItem>& items = location.items->Items();
+    if (std::any_of(items.begin(), items.end(), [](const StartupItem& item) { return item.IsFile(); })) {
+        location.files = ReadStoredValues(*location.items, paths.files, kLargestFileItem);
+    }
+}
+
+}  // namespace
 
 StoredConfiguration ReadConfiguration(const StartupLocationSet& locations, const std::string& name) {
     StoredConfiguration configuration;

@@ -5,6 +5,8 @@
 //     <name>\<location key name>\Enabled        one value per live entry, as the value it is
 //     <name>\<location key name>\Disabled       one value per switched-off entry
 //     <name>\<location key name>\Links          whole shortcut files of a Startup folder's entries
+//     <name>\<location key name>\Files          whole other files of a Startup folder (made by every save,
+//                                               so that a load knows the configuration speaks for them)
 //     <name>\<location key name>\Files          whole other files of a Startup folder
 //     <name>\<location key name>\Approved       Task Manager's switches of the entries
 //
@@ -14,6 +16,7 @@
 // folder's stored files through store/stored_files.h, whose list is part of
 // the layout).
 
+#include "startup/registry_startup_list.h"
 #include "startup/startup_list.h"
 
 #include <cstddef>
@@ -67,9 +70,31 @@ constexpr size_t kLargestApproval = 64 * 1024;
 
 // The stored copy of one location: a registry list over its Enabled and
 // Disabled keys inside the configuration, read in full; for a Startup folder,
-// one that also knows which of its items are files other than shortcuts
-// (store/stored_files.h).
+// a StoredFolderList.
 std::unique_ptr<StartupList> OpenStoredLocation(const StoredPaths& paths);
+
+// The stored copy of a Startup folder: its Enabled and Disabled keys as a
+// registry list, in which the enabled items Files holds are file items.
+//
+// A shortcut and a file may share an item name (Foo.exe.lnk and Foo.exe). The
+// Enabled value and the stored switch of that name stay the shortcut's, and
+// the file is in Files alone. A save writes a Links value for such a
+// shortcut even when its bytes are not kept (an empty one), which tells a
+// reader that the name is both.
+class StoredFolderList : public RegistryStartupList {
+public:
+    explicit StoredFolderList(const StoredPaths& paths);
+
+    bool Reload() override;
+    // Leaves Enabled to the shortcut of a name a file item of `changed` shares.
+    bool WriteItems(const std::vector<StartupItem>& changed) override;
+
+private:
+    void MarkFileItems();
+
+    std::string filesPath;
+    std::string linksPath;
+};
 
 // Values stored beside a location's items, by item name.
 using StoredValues = std::map<std::string, std::string>;

@@ -7,8 +7,8 @@
 #include "startup/shell_link_file.h"
 #include "startup/shortcut_folder_startup_list.h"
 #include "store/shortcut_bytes.h"
-#include "store/stored_files.h"
 
+#include <algorithm>
 #include <map>
 #include <utility>
 
@@ -47,6 +47,57 @@ void PlanShortcutWrites(const StoredLocation& stored, const ShortcutFolderStartu
             plan.writes.push_back(item);
         }
     }
+}
+
+// Plans, as writes of their items, the stored files the folder does not hold
+// byte for byte. What the folder holds that is no item is left alone, though
+// the configuration holds a file of that name. Without a Files key, the
+// folder's file items are kept out of the removals.
+void PlanStoredFiles(const StoredLocation& stored, const ShortcutFolderStartupList& folder, LocationPlan& plan) {
+    if (!stored.holdsFiles) {
+        plan.removals.erase(std::remove_if(plan.removals.begin(), plan.removals.end(),
+                                           [](const StartupItem& item) { return item.IsFile(); }),
+                            plan.removals.end());
+        return;
+    }
+    std::string present;
+    for (const StartupItem& item : stored.items->Items()) {
+        if (!item.IsFile() || folder.LeavesOut(item.name)) continue;
+        auto bytes = stored.files.find(item.name);
+        // A file larger than the stored one is not read at all.
+        if (bytes != stored.files.end() && ReadWholeFile(folder.FilePath(item.name), bytes->second.size(), present) &&
+            present == bytes->second) {
+            continue;
+        }
+        plan.writes.push_back(item);
+    }
+}
+
+// True when the plan writes no file item.
+bool WritesNoFile(const LocationPlan& plan) {
+    return std::none_of(plan.writes.begin(), plan.writes.end(), [](const StartupItem& item) { return item.IsFile(); });
+}
+
+bool WriteStoredFile(const LocationPlan& plan, const StartupItem& item, StartupList& live) {
+    auto* folder = dynamic_cast<ShortcutFolderStartupList*>(&live);
+    auto bytes = plan.stored->files.find(item.name);
+    return folder != nullptr && bytes != plan.stored->files.end() && folder->WriteWholeFile(item.name, bytes->second);
+}
+
+// Makes the plan's writes: entries through the live list, file items whole
+// from the stored bytes. True when every one succeeded.
+bool WritePlannedItems(const LocationPlan& plan, StartupList& live) {
+    if (WritesNoFile(plan)) return live.WriteItems(plan.writes);
+    std::vector<StartupItem> entries;
+    bool written = true;
+    for (const StartupItem& item : plan.writes) {
+        if (!item.IsFile()) {
+            entries.push_back(item);
+        } else if (!WriteStoredFile(plan, item, live)) {
+            written = false;
+        }
+    }
+    return live.WriteItems(entries) && written;
 }
 
 LocationPlan PlanLocation(const StoredLocation& stored, const StartupList& live) {
