@@ -3,6 +3,7 @@
 #include "platform/files.h"
 #include "platform/registry.h"
 #include "platform/system.h"
+#include "platform/text.h"
 #include "startup/shell_link_file.h"
 
 #include <cstring>
@@ -61,7 +62,7 @@ bool ShortcutFolderStartupList::Reload() {
     return true;
 }
 
-bool ShortcutFolderStartupList::ParsedShortcut::Matches(const WIN32_FIND_DATAA& entry) const {
+bool ShortcutFolderStartupList::KnownShortcut::Matches(const WIN32_FIND_DATAA& entry) const {
     return sizeHigh == entry.nFileSizeHigh && sizeLow == entry.nFileSizeLow &&
            CompareFileTime(&creationTime, &entry.ftCreationTime) == 0 &&
            CompareFileTime(&lastWriteTime, &entry.ftLastWriteTime) == 0;
@@ -69,13 +70,14 @@ bool ShortcutFolderStartupList::ParsedShortcut::Matches(const WIN32_FIND_DATAA& 
 
 bool ShortcutFolderStartupList::EnumerateFolder(const std::string& folderPath) {
     // What this walk keeps: the files it returns that parsed, now or before.
-    std::map<std::string, ParsedShortcut> kept;
+    std::map<std::wstring, KnownShortcut> kept;
     // Made when the first file has to be parsed.
     std::optional<ShellLinkFile> shortcut;
     WIN32_FIND_DATAA entry;
     FindHandle search(FindFirstFileA((folderPath + "*.*").c_str(), &entry));
     if (search.get() == INVALID_HANDLE_VALUE) {
-        parsed.clear();
+        known.clear();
+        rewritten.clear();
         return false;
     }
     bool appended = false;
@@ -92,33 +94,54 @@ bool ShortcutFolderStartupList::EnumerateFolder(const std::string& folderPath) {
             appended = true;
             continue;
         }
-        auto known = parsed.extract(entry.cFileName);
-        const ParsedShortcut* file = nullptr;
-        if (!known.empty() && known.mapped().Matches(entry)) {
-            file = &kept.insert(std::move(known)).position->second;
+        const std::wstring key = NameKey(entry.cFileName);
+        auto before = known.extract(key);
+        const KnownShortcut* file = nullptr;
+        if (!before.empty() && before.mapped().Matches(entry) && !WasRewritten(entry)) {
+            file = &kept.insert(std::move(before)).position->second;
         } else {
-            // Damaged shortcut files fail to load.
             if (!shortcut) shortcut.emplace();
-            if (!shortcut->LoadFrom(path)) continue;
-            std::string target;
-            if (!shortcut->ReadTarget(target)) continue;
-            file = &kept.insert_or_assign(entry.cFileName,
-                                          ParsedShortcut{entry.nFileSizeHigh, entry.nFileSizeLow, entry.ftCreationTime,
-                                                         entry.ftLastWriteTime, std::move(target)})
-                        .first->second;
+            KnownShortcut read{entry.nFileSizeHigh, entry.nFileSizeLow, entry.ftCreationTime, entry.ftLastWriteTime,
+                               {}, false, {}};
+            // Read once, for the shell and for a configuration; a file too
+            // large to keep is left to the shell alone, as is a path the
+            // shell refuses (it then stays no item).
+            read.whole = path.size() < MAX_PATH && ReadWholeFile(path, kLargestShortcut, read.bytes);
+            if (!read.whole) read.bytes.clear();
+            // Damaged shortcut files fail to load.
+            if (!(read.whole ? shortcut->LoadFromBytes(read.bytes) : shortcut->LoadFrom(path))) continue;
+            if (!shortcut->ReadTarget(read.target)) continue;
+            file = &kept.insert_or_assign(key, std::move(read)).first->second;
         }
         items.emplace_back(ItemName(entry.cFileName), file->target, static_cast<unsigned char>(1));
         appended = true;
     } while (FindNextFileA(search.get(), &entry));
     // Files the walk no longer returns are dropped with the rest.
-    parsed = std::move(kept);
+    known = std::move(kept);
+    rewritten.clear();
     return appended;
 }
 
-void ShortcutFolderStartupList::ForgetShortcut(const std::string& path) {
-    WIN32_FIND_DATAA entry;
-    FindHandle search(FindFirstFileA(path.c_str(), &entry));
-    if (search.get() != INVALID_HANDLE_VALUE) parsed.erase(entry.cFileName);
+void ShortcutFolderStartupList::Rewrote(const std::string& fileName) { rewritten.insert(NameKey(fileName)); }
+
+bool ShortcutFolderStartupList::WasRewritten(const WIN32_FIND_DATAA& entry) const {
+    // The list may have written it under its short name.
+    return rewritten.count(NameKey(entry.cFileName)) != 0 ||
+           (entry.cAlternateFileName[0] != '\0' && rewritten.count(NameKey(entry.cAlternateFileName)) != 0);
+}
+
+bool ShortcutFolderStartupList::ShortcutFileBytes(const std::string& name, std::string& bytes,
+                                                  std::string* target) const {
+    const std::wstring key = NameKey(name + ".lnk");
+    if (rewritten.count(key) != 0) {
+        if (target != nullptr) target->clear();
+        return ReadWholeFile(ShortcutPath(name), kLargestShortcut, bytes);
+    }
+    auto found = known.find(key);
+    if (found == known.end() || !found->second.whole) return false;
+    bytes = found->second.bytes;
+    if (target != nullptr) *target = found->second.target;
+    return true;
 }
 
 bool ShortcutFolderStartupList::WriteItem(const StartupItem& item) {
@@ -127,7 +150,7 @@ bool ShortcutFolderStartupList::WriteItem(const StartupItem& item) {
         ShellLinkFile shortcut;
         shortcut.SetTarget(item.command);  // a target the shell refuses still leaves a shortcut, as ever
         const bool saved = shortcut.SaveTo(ShortcutPath(item.name));
-        ForgetShortcut(ShortcutPath(item.name));
+        Rewrote(item.name + ".lnk");
         return saved;
     }
     RegKey key = CreateRegistryKey(disabledRoot, disabledPath, kRegistryWrite);
@@ -136,10 +159,8 @@ bool ShortcutFolderStartupList::WriteItem(const StartupItem& item) {
 
 bool ShortcutFolderStartupList::DeleteItem(const StartupItem& item) {
     if (item.IsFile()) return DeleteFileA(FilePath(item.name).c_str()) != FALSE;
-    if (item.enabled != 0) {
-        ForgetShortcut(ShortcutPath(item.name));
-        return DeleteFileA(ShortcutPath(item.name).c_str()) != FALSE;
-    }
+    // A file deleted is gone from the next walk; one that was not is unchanged.
+    if (item.enabled != 0) return DeleteFileA(ShortcutPath(item.name).c_str()) != FALSE;
     RegKey key = OpenRegistryKey(disabledRoot, disabledPath, kRegistryWrite);
     return key && DeleteRegistryValue(key.get(), item.name);
 }
@@ -150,7 +171,7 @@ bool ShortcutFolderStartupList::MayChange(unsigned char enabled) const {
 
 bool ShortcutFolderStartupList::WriteShortcutFile(const std::string& name, const std::string& bytes) {
     const bool written = ReplaceWholeFile(ShortcutPath(name), bytes);
-    ForgetShortcut(ShortcutPath(name));
+    Rewrote(name + ".lnk");
     return written;
 }
 
@@ -186,7 +207,7 @@ bool ShortcutFolderStartupList::WriteShortcuts(const std::string& folderPath, in
         if (!Selects(selector, item) || item.IsFile()) continue;
         const std::string path = folderPath + item.name + ".lnk";
         if (!shortcut.SetTarget(item.command) || !shortcut.SaveTo(path)) allSaved = false;
-        ForgetShortcut(path);
+        Rewrote(item.name + ".lnk");
     }
     return allSaved;
 }

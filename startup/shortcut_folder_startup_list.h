@@ -6,10 +6,13 @@
 
 #include <cstddef>
 #include <map>
+#include <set>
 #include <string>
 
 // Files of a Startup folder larger than this are no items.
 constexpr size_t kLargestFileItem = 1024 * 1024;
+// Shortcut files larger than this are not kept whole, only by their target.
+constexpr size_t kLargestShortcut = 64 * 1024;
 
 // The startup list of a Startup folder: each shortcut file in the folder is an
 // enabled item (name = file name without extension, command = the shortcut's
@@ -18,12 +21,12 @@ constexpr size_t kLargestFileItem = 1024 * 1024;
 // command = its path); sub-folders, hidden system files (desktop.ini) and
 // files over kLargestFileItem are no items.
 //
-// Every reload walks the whole folder, but a shortcut file is loaded through
-// the shell only when it is new to the list or when its size, last-write time
-// or creation time differ from those it had when the list last parsed it; the
-// target read then is used otherwise. Other files are listed from the walk
-// alone, never opened. The list's own writes forget the file they write, so
-// that a change the list made itself never depends on a time stamp.
+// Every reload walks the whole folder, but a shortcut file is read (its bytes,
+// and its target through the shell) only when it is new to the list or when
+// its size, last-write time or creation time differ from those it had when
+// the list last read it; what was read then is used otherwise. Other files
+// are listed from the walk alone, never opened. A file the list writes itself
+// is read again by the next walk whatever its time stamps say.
 class ShortcutFolderStartupList : public StartupList {
 public:
     // `folder` ends in a backslash.
@@ -55,11 +58,17 @@ public:
     // True when the folder holds under that file name something that is no
     // item (a sub-folder, a hidden system file, a file over kLargestFileItem).
     bool LeavesOut(const std::string& name) const;
+    // The whole shortcut file of the enabled item `name`, and the target the
+    // shell reads from it when `target` is given, as the last reload read
+    // them, so that nothing reads the file again; read now (the target left
+    // empty) when the list has written the file since. False when there is no
+    // such file, or one over kLargestShortcut.
+    bool ShortcutFileBytes(const std::string& name, std::string& bytes, std::string* target = nullptr) const;
 
 private:
     // What the folder walk returned for a shortcut file when the list last
-    // parsed it, and the target it read.
-    struct ParsedShortcut {
+    // read it, and what it read.
+    struct KnownShortcut {
         bool Matches(const WIN32_FIND_DATAA& entry) const;
 
         DWORD sizeHigh;
@@ -67,19 +76,23 @@ private:
         FILETIME creationTime;
         FILETIME lastWriteTime;
         std::string target;
+        bool whole = false;  // `bytes` holds the file (not over kLargestShortcut)
+        std::string bytes;
     };
 
     bool EnumerateFolder(const std::string& folderPath);
     bool WriteShortcuts(const std::string& folderPath, int selector);
-    // Drops what is kept of the file at `path`, under the name the file system
-    // gives it (which may differ from the path's in case, or be the long name
-    // of a short one).
-    void ForgetShortcut(const std::string& path);
+    // Makes the next walk read the shortcut file `fileName` again.
+    void Rewrote(const std::string& fileName);
+    bool WasRewritten(const WIN32_FIND_DATAA& entry) const;
 
     std::string folder;
     HKEY disabledRoot;
     std::string disabledPath;
-    // Keyed by the file name the folder walk returns; holds only files that
-    // the last walk returned and that parsed.
-    std::map<std::string, ParsedShortcut> parsed;
+    // Keyed as the file system compares the file names the folder walk
+    // returns; holds only files that the last walk returned and that parsed.
+    std::map<std::wstring, KnownShortcut> known;
+    // The file names (as written: a long name or its short form) of the
+    // shortcut files the list wrote since the last walk.
+    std::set<std::wstring> rewritten;
 };

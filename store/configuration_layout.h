@@ -63,8 +63,6 @@ private:
     StoredPaths() = default;
 };
 
-// Shortcut files larger than this are not kept.
-constexpr size_t kLargestShortcut = 64 * 1024;
 // Windows writes 12 bytes for a switch; anything up to this is copied as it is.
 constexpr size_t kLargestApproval = 64 * 1024;
 

@@ -31,16 +31,19 @@ void PlanRegistryWrites(const StartupList& stored, const StartupList& live, Loca
 void PlanShortcutWrites(const StoredLocation& stored, const ShortcutFolderStartupList& folder, LocationPlan& plan) {
     std::string wanted;
     std::string present;
+    std::string presentTarget;
     ShellLinkFile reader;
     for (const StartupItem& item : stored.items->Items()) {
         if (item.enabled == 0 || item.IsFile()) continue;
         auto file = stored.shortcutFiles.find(item.name);
+        const std::string* storedFile = file == stored.shortcutFiles.end() ? nullptr : &file->second;
+        const bool inFolder = folder.ShortcutFileBytes(item.name, present, &presentTarget);
+        // The folder holds the stored file, and the shell read it leading to
+        // the item's command: it need not read the stored copy to know that.
+        if (inFolder && storedFile != nullptr && present == *storedFile && presentTarget == item.command) continue;
         bool fromStore = false;
-        const bool known =
-            ShortcutFileFor(reader, file == stored.shortcutFiles.end() ? nullptr : &file->second, item, wanted, fromStore);
-        if (known && ReadWholeFile(folder.ShortcutPath(item.name), kLargestShortcut, present) && present == wanted) {
-            continue;
-        }
+        const bool known = ShortcutFileFor(reader, storedFile, item, wanted, fromStore);
+        if (known && inFolder && present == wanted) continue;
         if (fromStore) {
             plan.shortcutFiles.push_back({item.name, wanted});
         } else {

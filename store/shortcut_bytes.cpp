@@ -23,7 +23,7 @@ StoredValues ReadShortcutFiles(const StartupList& live) {
     if (folder == nullptr) return files;
     std::string bytes;
     for (const StartupItem& item : live.Items()) {
-        if (item.enabled != 0 && ReadWholeFile(folder->ShortcutPath(item.name), kLargestShortcut, bytes)) {
+        if (item.enabled != 0 && !item.IsFile() && folder->ShortcutFileBytes(item.name, bytes)) {
             files[item.name] = bytes;
         }
     }

@@ -182,6 +182,37 @@ TEST_CASE(ShortcutChangedByAnotherProgramIsReadWithItsNewTarget) {
     CHECK_EQ(Describe(list.Items()), std::string("[Foo|C:\\Tools\\longer\\six.exe|1]"));
 }
 
+// The list knows the files it writes, also under their short names, and keeps
+// what it reads of each for a configuration.
+TEST_CASE(AShortcutTheListWritesIsReadAgainWhateverItsTimeStamps) {
+    Setup setup("rewritten");
+    const std::string path = setup.folder.file("Long name.lnk");
+    auto list = setup.List();
+    list.Add(StartupItem("Long name", "C:\\Tools\\one.exe", 1));
+    REQUIRE(Describe(list.Items()) == "[Long name|C:\\Tools\\one.exe|1]");
+    char shortPath[MAX_PATH] = {};
+    REQUIRE(GetShortPathNameA(path.c_str(), shortPath, MAX_PATH) > 0);
+    std::string shortName = std::string(shortPath).substr(std::string(shortPath).find_last_of('\\') + 1);
+    shortName.erase(shortName.find_last_of('.'));
+    REQUIRE(shortName != "Long name");
+    WIN32_FILE_ATTRIBUTE_DATA before;
+    REQUIRE(GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &before));
+    REQUIRE(list.WriteItem(StartupItem(shortName, "C:\\Tools\\two.exe", 1)));
+    {
+        const UniqueHandle file(CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+        REQUIRE(SetFileTime(file.get(), &before.ftCreationTime, nullptr, &before.ftLastWriteTime));
+    }
+    REQUIRE(fixture::ReadFileBytes(path).size() == before.nFileSizeLow);
+    list.Reload();
+    CHECK_EQ(Describe(list.Items()), std::string("[Long name|C:\\Tools\\two.exe|1]"));
+    std::string bytes;
+    std::string target;
+    CHECK(list.ShortcutFileBytes("LONG NAME", bytes, &target));
+    CHECK(bytes == fixture::ReadFileBytes(path));
+    CHECK_EQ(target, "C:\\Tools\\two.exe");
+    CHECK(!list.ShortcutFileBytes("Other", bytes));
+}
+
 TEST_CASE(ShortcutReplacedByAFileThatIsNoShortcutDisappears) {
     Setup setup("replaced");
     REQUIRE(fixture::MakeShortcut(setup.folder.file("Bar.lnk"), "C:\\Tools\\bar.exe"));
