@@ -66,6 +66,19 @@ bool ReadWholeFile(const std::string& path, size_t largest, std::string& bytes) 
 }
 
 bool ReplaceWholeFile(const std::string& path, const std::string& bytes) {
+    // A new file replaces nothing, so it is written in place: one new name
+    // for the file system to look up instead of two (under Wine each such
+    // lookup reads the whole folder). Should the writing fail, it goes again.
+    HANDLE made = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    const DWORD error = GetLastError();
+    UniqueHandle created(made);
+    if (created) {
+        const bool written = WriteAll(created.get(), bytes);
+        created.reset();
+        if (!written) DeleteFileA(path.c_str());
+        return written;
+    }
+    if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) return false;
     const size_t slash = path.find_last_of('\\');
     std::string temporary;
     UniqueHandle file;

@@ -9,9 +9,11 @@
 bool ReadWholeFile(const std::string& path, size_t largest, std::string& bytes);
 
 // Makes `bytes` the whole content of the file at `path`, which may exist. The
-// bytes go into a temporary file in the same folder first, which then takes
-// the file's place: a failure leaves the old file or none, never part of the
-// new one.
+// bytes for an existing file go into a temporary file in the same folder
+// first, which then takes the file's place: a failure leaves the old file or
+// none, never part of the new one. A new file is written in place and
+// deleted again when that fails; only a run ended while it writes can leave
+// part of it, where nothing was before.
 bool ReplaceWholeFile(const std::string& path, const std::string& bytes);
 
 // True when a file can be made (and is deleted again) in `folder`, which ends
