@@ -6,17 +6,9 @@
 #include <algorithm>
 #include <map>
 #include <set>
-#include <tuple>
 #include <utility>
 
-namespace {
-
-// What tells two items apart: place, kind and name as storage compares it.
-using ItemKey = std::tuple<bool, ItemKind, std::wstring>;
-
 ItemKey KeyOf(const StartupItem& item) { return {item.enabled != 0, item.kind, NameKey(item.name)}; }
-
-}  // namespace
 
 std::set<std::wstring> NamesSharedWithShortcuts(const std::vector<StartupItem>& items) {
     std::set<std::wstring> files;

@@ -6,11 +6,18 @@
 
 #include <set>
 #include <string>
+#include <tuple>
 #include <vector>
 
 // Which items WriteValues (and the shortcut writer) write.
 constexpr int kSelectDisabled = 1;  // the items whose `enabled` is 0
 constexpr int kSelectEnabled = 2;   // the items whose `enabled` is 1
+
+// What tells two items apart: their place (true: live), their kind (a
+// shortcut and another file of a Startup folder may share a name) and their
+// name as storage compares names.
+using ItemKey = std::tuple<bool, ItemKind, std::wstring>;
+ItemKey KeyOf(const StartupItem& item);
 
 // The names of the file items of `items` that an enabled shortcut among them
 // shares (Foo.exe beside Foo.exe.lnk), as NameKey gives them. Only places that

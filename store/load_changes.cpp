@@ -11,19 +11,12 @@
 
 #include <map>
 #include <set>
-#include <tuple>
 #include <utility>
 
 namespace {
 
 const char kProgramNotFound[] = "program not found";
 const char kRunsOnce[] = "runs once";
-
-// An entry as storage tells entries apart: its place (true: live), its kind (a
-// shortcut and another file of a Startup folder may share a name) and its name.
-using EntryKey = std::tuple<bool, ItemKind, std::wstring>;
-
-EntryKey KeyOf(const StartupItem& item) { return {item.enabled != 0, item.kind, NameKey(item.name)}; }
 
 bool IsText(DWORD type) { return type == REG_SZ || type == REG_EXPAND_SZ; }
 
@@ -63,7 +56,7 @@ std::string Hex(const std::string& bytes) {
 // the entries the load writes.
 struct LocationSides {
     int locationIndex = 0;
-    std::set<EntryKey> rewritten;
+    std::set<ItemKey> rewritten;
     StoredValues switchesNow;
     StoredValues switchesAfter;
     // Names a shortcut and a file share, whose switch is the shortcut's.
@@ -122,8 +115,8 @@ ChangeRow MakeRow(const LocationSides& sides, const StartupItem* now, const Star
 }
 
 // The entries a load writes: values, shortcut files and switches.
-std::set<EntryKey> Rewritten(const LocationPlan& plan) {
-    std::set<EntryKey> rewritten;
+std::set<ItemKey> Rewritten(const LocationPlan& plan) {
+    std::set<ItemKey> rewritten;
     for (const StartupItem& item : plan.writes) rewritten.insert(KeyOf(item));
     for (const ShortcutFile& file : plan.shortcutFiles) rewritten.insert({true, ItemKind::Entry, NameKey(file.name)});
     for (const ApprovalChange& change : plan.approvals) {
