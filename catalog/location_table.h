@@ -1,27 +1,60 @@
 #pragma once
+// Every startup location the program knows, one row each, in slot order. The
+// row holds every fact of its location; the rest of the program asks the
+// table rather than the location's index.
 
 #include <windows.h>
 
 #include <string>
 
-// The startup locations, by location index: 0 the user's Startup folder, 1 the
-// common Startup folder, 2 HKLM Run, 3 HKCU Run, 4 RunServices (Windows 95
-// family only), 5 RunOnce, and on 64-bit Windows only 6 HKLM Run and 7 RunOnce
-// of 32-bit programs. The key name ends the path of the location's disabled
-// place and names the location inside a stored configuration.
-const char* LocationKeyName(int locationIndex);
+// What a location's live place is, and so which kind of list mirrors it.
+enum class LocationKind {
+    StartupFolder,   // a Startup folder: its files, and a disabled key beside it
+    RegistryValues,  // a Run-type key: its values, and a disabled key beside it
+};
+
+// The registry view a live key is seen in on 64-bit Windows, whatever the
+// build: both builds see each key under the same location.
+enum class LiveView { Own, Native64, Wow32 };
+
+struct LocationRow {
+    // Ends the path of the disabled place, and names the location inside a
+    // stored configuration.
+    const char* keyName;
+    LocationKind kind;
+    // StartupFolder: the shell's number (CSIDL) of the folder.
+    int specialFolder;
+    // RegistryValues: the live key.
+    HKEY liveRoot;
+    const char* liveKey;
+    LiveView liveView;
+    // Task Manager's switches of the entries (Windows 8 and later), below
+    // ...\Explorer\StartupApproved; null where Task Manager lists none.
+    HKEY approvalRoot;
+    const char* approvalKey;
+    // Windows deletes each live entry as it starts it.
+    bool runsOnce;
+    // Configurations saved before the location existed, or where it does not
+    // exist, say nothing of it: a configuration without its key leaves it
+    // alone, so every save makes the key, empty or not.
+    bool keyMarksPresence;
+    // Whether the location exists on the running system.
+    bool (*existsHere)();
+};
+
+constexpr int kLocationCount = 9;
+
+const LocationRow& Location(int locationIndex);
+
+inline const char* LocationKeyName(int locationIndex) { return Location(locationIndex).keyName; }
+
+inline bool IsFolderLocation(int locationIndex) {
+    return Location(locationIndex).kind == LocationKind::StartupFolder;
+}
 
 // HKEY_CURRENT_USER path of the location's disabled place.
 std::string DisabledPlacePath(int locationIndex);
 
-// The location's live place is a Startup folder (not a registry key).
-inline bool IsFolderLocation(int locationIndex) { return locationIndex == 0 || locationIndex == 1; }
-
-// A location of the 32-bit registry view, which configurations stored on
-// 32-bit Windows (or by earlier versions) do not hold: it is always stored,
-// and a configuration without it leaves it alone.
-inline bool IsWow64Location(int locationIndex) { return locationIndex == 6 || locationIndex == 7; }
-
-// The registry view of the location's live key on this system: both builds
-// see the same key under the same location. 0 where the system has one view.
+// The registry view bit of the location's live key on this system;
+// 0 where the system has one view.
 REGSAM LiveKeyView(int locationIndex);

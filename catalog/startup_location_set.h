@@ -1,5 +1,6 @@
 #pragma once
 
+#include "catalog/location_table.h"
 #include "startup/startup_list.h"
 
 #include <array>
@@ -7,8 +8,7 @@
 #include <string>
 #include <vector>
 
-constexpr int kLocationCount = 8;
-
+class ShortcutFolderStartupList;
 struct StoredConfiguration;
 
 // What became of a load.
@@ -21,8 +21,8 @@ struct LoadResult {
     std::vector<int> deniedLocations;
 };
 
-// The application object: the live startup list of each of the eight startup
-// locations, in a slot numbered by the location index (empty when the
+// The application object: the live startup list of each startup location of
+// the table, in a slot numbered by the location index (empty when the
 // location does not exist on this system).
 class StartupLocationSet {
 public:
@@ -53,6 +53,8 @@ public:
     bool HandleCommandLine(const char* commandLineTail);
 
     StartupList* Slot(int locationIndex) const { return slots[static_cast<size_t>(locationIndex)].get(); }
+    // The slot's list when the location is a Startup folder; null otherwise.
+    ShortcutFolderStartupList* FolderList(int locationIndex) const;
     // Destroys every list in slot order and empties the slots.
     void ClearSlots();
 

@@ -1,5 +1,6 @@
 #include "store/approvals.h"
 
+#include "catalog/location_table.h"
 #include "platform/registry.h"
 #include "platform/system.h"
 #include "platform/text.h"
@@ -19,17 +20,12 @@ struct ApprovalPlace {
 
 constexpr char kApprovedKeys[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\StartupApproved\\";
 
-// False for the locations Task Manager does not list (RunOnce, RunOnce32,
-// Services).
+// False for the locations Task Manager does not list.
 bool FindApprovalPlace(int locationIndex, ApprovalPlace& place) {
-    switch (locationIndex) {
-    case 0: place = {HKEY_CURRENT_USER, "StartupFolder", true}; return true;
-    case 1: place = {HKEY_LOCAL_MACHINE, "StartupFolder", true}; return true;
-    case 2: place = {HKEY_LOCAL_MACHINE, "Run", false}; return true;
-    case 3: place = {HKEY_CURRENT_USER, "Run", false}; return true;
-    case 6: place = {HKEY_LOCAL_MACHINE, "Run32", false}; return true;
-    default: return false;
-    }
+    const LocationRow& row = Location(locationIndex);
+    if (row.approvalKey == nullptr) return false;
+    place = {row.approvalRoot, row.approvalKey, row.kind == LocationKind::StartupFolder};
+    return true;
 }
 
 // Explorer, which writes the approvals, is a 64-bit program on 64-bit

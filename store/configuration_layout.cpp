@@ -159,7 +159,7 @@ StoredConfiguration ReadConfiguration(const StartupLocationSet& locations, const
         const StoredPaths paths(name, index);
         // Configurations saved where these locations did not exist say
         // nothing about them, which must not read as "empty".
-        if (IsWow64Location(index) && !OpenRegistryKey(HKEY_CURRENT_USER, paths.locationKey, kRegistryRead)) continue;
+        if (Location(index).keyMarksPresence && !OpenRegistryKey(HKEY_CURRENT_USER, paths.locationKey, kRegistryRead)) continue;
         StoredLocation location;
         location.locationIndex = index;
         location.items = OpenStoredLocation(paths);

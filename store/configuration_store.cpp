@@ -34,10 +34,12 @@ struct LocationCopy {
     StoredValues files;
 };
 
-LocationCopy GatherLocation(int locationIndex, StartupList& live, bool readAgain) {
+LocationCopy GatherLocation(const StartupLocationSet& locations, int locationIndex, bool readAgain) {
+    StartupList& live = *locations.Slot(locationIndex);
     if (readAgain) live.Reload();
-    return LocationCopy{locationIndex, &live, ReadShortcutFiles(live), ReadApprovals(locationIndex, live),
-                        ReadFileItems(live)};
+    const ShortcutFolderStartupList* folder = locations.FolderList(locationIndex);
+    return LocationCopy{locationIndex, &live, ReadShortcutFiles(folder), ReadApprovals(locationIndex, live),
+                        ReadFileItems(folder)};
 }
 
 // Writes the location below `configurationKey`, whose keys for it do not
@@ -47,7 +49,7 @@ bool WriteLocationCopy(const LocationCopy& copy, const std::string& configuratio
     const StoredPaths paths = StoredPaths::Below(configurationKey, copy.locationIndex);
     bool complete = true;
     // Its key tells a later load that this location was saved, empty or not.
-    if (IsWow64Location(copy.locationIndex) &&
+    if (Location(copy.locationIndex).keyMarksPresence &&
         !CreateRegistryKey(HKEY_CURRENT_USER, paths.locationKey, kRegistryCreate)) {
         complete = false;
     }
@@ -76,9 +78,8 @@ Staging StageConfiguration(const StartupLocationSet& locations, bool readAgain, 
     if (!CreateStaging()) return Staging::Incomplete;
     bool complete = true;
     for (int index = 0; index < kLocationCount; ++index) {
-        StartupList* live = locations.Slot(index);
-        if (live == nullptr) continue;
-        copies.push_back(GatherLocation(index, *live, readAgain));
+        if (locations.Slot(index) == nullptr) continue;
+        copies.push_back(GatherLocation(locations, index, readAgain));
         if (!WriteLocationCopy(copies.back(), kStagingKey)) complete = false;
         if (!StoreStepReached(StoreStep::LocationStaged)) return Staging::Stopped;
     }
@@ -140,12 +141,11 @@ LoadResult StartupLocationSet::TryLoadConfiguration(const std::string& name) {
     if (monitor != nullptr) SendMessageA(monitor, kMonitorLoadStarts, 0, 0);
     result.complete = true;
     for (const LocationPlan& location : plan.locations) {
-        StartupList& live = *Slot(location.locationIndex);
         // Every write of a location comes before its removals, so a load
         // that is ended midway has lost no entry.
-        const bool written = WriteLocationPlan(location, live);
+        const bool written = WriteLocationPlan(location, *this);
         if (loadFillObserver != nullptr && !loadFillObserver(location.locationIndex)) return LoadResult{true, false, {}};
-        if (!FinishLocationPlan(location, live, written)) result.complete = false;
+        if (!FinishLocationPlan(location, *this, written)) result.complete = false;
     }
     if (monitor != nullptr) SendMessageA(monitor, kMonitorLoadEnded, 0, 0);
     return result;
@@ -154,7 +154,7 @@ LoadResult StartupLocationSet::TryLoadConfiguration(const std::string& name) {
 bool StartupLocationSet::HoldsConfiguration(const StoredConfiguration& stored) const {
     const LoadPlan plan = PlanLoad(*this, stored);
     for (const LocationPlan& location : plan.locations) {
-        if (!Settled(location, *Slot(location.locationIndex))) return false;
+        if (!Settled(location, *this)) return false;
     }
     return true;
 }

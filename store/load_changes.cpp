@@ -20,9 +20,6 @@ const char kRunsOnce[] = "runs once";
 
 bool IsText(DWORD type) { return type == REG_SZ || type == REG_EXPAND_SZ; }
 
-// RunOnce and RunOnce32, whose entries Windows deletes as it starts them.
-bool IsRunOnceLocation(int locationIndex) { return locationIndex == 5 || locationIndex == 7; }
-
 std::string TypeName(DWORD type) {
     static const std::pair<DWORD, const char*> kNames[] = {
         {REG_NONE, "REG_NONE"},
@@ -88,7 +85,7 @@ bool ProgramMissing(int locationIndex, const StartupItem& item) {
 
 std::string Note(int locationIndex, EntryChange change, const StartupItem& after) {
     std::string note = ProgramMissing(locationIndex, after) ? kProgramNotFound : "";
-    if (change == EntryChange::Add && after.enabled != 0 && IsRunOnceLocation(locationIndex)) {
+    if (change == EntryChange::Add && after.enabled != 0 && Location(locationIndex).runsOnce) {
         note += (note.empty() ? "" : "; ") + std::string(kRunsOnce);
     }
     return note;

@@ -81,33 +81,33 @@ bool WritesNoFile(const LocationPlan& plan) {
     return std::none_of(plan.writes.begin(), plan.writes.end(), [](const StartupItem& item) { return item.IsFile(); });
 }
 
-bool WriteStoredFile(const LocationPlan& plan, const StartupItem& item, StartupList& live) {
-    auto* folder = dynamic_cast<ShortcutFolderStartupList*>(&live);
+bool WriteStoredFile(const LocationPlan& plan, const StartupItem& item, ShortcutFolderStartupList* folder) {
     auto bytes = plan.stored->files.find(item.name);
     return folder != nullptr && bytes != plan.stored->files.end() && folder->WriteWholeFile(item.name, bytes->second);
 }
 
 // Makes the plan's writes: entries through the live list, file items whole
 // from the stored bytes. True when every one succeeded.
-bool WritePlannedItems(const LocationPlan& plan, StartupList& live) {
+bool WritePlannedItems(const LocationPlan& plan, StartupList& live, ShortcutFolderStartupList* folder) {
     if (WritesNoFile(plan)) return live.WriteItems(plan.writes);
     std::vector<StartupItem> entries;
     bool written = true;
     for (const StartupItem& item : plan.writes) {
         if (!item.IsFile()) {
             entries.push_back(item);
-        } else if (!WriteStoredFile(plan, item, live)) {
+        } else if (!WriteStoredFile(plan, item, folder)) {
             written = false;
         }
     }
     return live.WriteItems(entries) && written;
 }
 
-LocationPlan PlanLocation(const StoredLocation& stored, const StartupList& live) {
+LocationPlan PlanLocation(const StoredLocation& stored, const StartupLocationSet& locations) {
     LocationPlan plan;
     plan.locationIndex = stored.locationIndex;
     plan.stored = &stored;
-    const auto* folder = dynamic_cast<const ShortcutFolderStartupList*>(&live);
+    const StartupList& live = *locations.Slot(stored.locationIndex);
+    const ShortcutFolderStartupList* folder = locations.FolderList(stored.locationIndex);
     PlanRegistryWrites(*stored.items, live, plan, folder != nullptr);
     if (folder != nullptr) PlanShortcutWrites(stored, *folder, plan);
     // Names compare as storage compares them: an entry the configuration
@@ -140,7 +140,7 @@ LoadPlan PlanLoad(const StartupLocationSet& locations, const StoredConfiguration
     }
     LoadPlan plan;
     for (const StoredLocation& location : stored.locations) {
-        plan.locations.push_back(PlanLocation(location, *locations.Slot(location.locationIndex)));
+        plan.locations.push_back(PlanLocation(location, locations));
     }
     return plan;
 }
@@ -157,24 +157,24 @@ std::vector<int> DeniedLocations(const LoadPlan& plan, const StartupLocationSet&
     return denied;
 }
 
-bool Settled(const LocationPlan& plan, const StartupList& live) {
-    return live.HoldsAll(*plan.stored->items, IsFolderLocation(plan.locationIndex)) && plan.shortcutFiles.empty() &&
+bool Settled(const LocationPlan& plan, const StartupLocationSet& locations) {
+    return locations.Slot(plan.locationIndex)->HoldsAll(*plan.stored->items, IsFolderLocation(plan.locationIndex)) && plan.shortcutFiles.empty() &&
            plan.removals.empty() && plan.approvals.empty() && WritesNoFile(plan);
 }
 
-bool WriteLocationPlan(const LocationPlan& plan, StartupList& live) {
-    bool written = WritePlannedItems(plan, live);
+bool WriteLocationPlan(const LocationPlan& plan, const StartupLocationSet& locations) {
+    ShortcutFolderStartupList* folder = locations.FolderList(plan.locationIndex);
+    bool written = WritePlannedItems(plan, *locations.Slot(plan.locationIndex), folder);
     if (plan.shortcutFiles.empty()) return written;
-    auto* folder = dynamic_cast<ShortcutFolderStartupList*>(&live);
     for (const ShortcutFile& file : plan.shortcutFiles) {
         if (folder == nullptr || !folder->WriteShortcutFile(file.name, file.bytes)) written = false;
     }
     return written;
 }
 
-bool FinishLocationPlan(const LocationPlan& plan, StartupList& live, bool written) {
+bool FinishLocationPlan(const LocationPlan& plan, const StartupLocationSet& locations, bool written) {
     // A removal storage refuses leaves its entry; the rest still go.
-    live.DeleteItems(plan.removals);
+    locations.Slot(plan.locationIndex)->DeleteItems(plan.removals);
     const bool switched = ApplyApprovals(plan.locationIndex, plan.approvals);
     // Every stored item the plan did not write was already in place when the
     // lists were read, so the writes' results say whether all arrived; the

@@ -58,12 +58,12 @@ std::vector<int> DeniedLocations(const LoadPlan& plan, const StartupLocationSet&
 // True when the live location already is what applying the plan leaves, as a
 // load checks it: every stored item present, no entry, stored shortcut file
 // or switch left to change.
-bool Settled(const LocationPlan& plan, const StartupList& live);
+bool Settled(const LocationPlan& plan, const StartupLocationSet& locations);
 
 // Applying a location's plan comes in two halves, so that a load ended
 // between them has lost no entry: first every write, then every removal and
 // switch. The second half is true when every write, switch and stored
 // shortcut file succeeded, so that every stored item is in place. Neither
 // reads the live list again: it shows the location as the plan found it.
-bool WriteLocationPlan(const LocationPlan& plan, StartupList& live);
-bool FinishLocationPlan(const LocationPlan& plan, StartupList& live, bool written);
+bool WriteLocationPlan(const LocationPlan& plan, const StartupLocationSet& locations);
+bool FinishLocationPlan(const LocationPlan& plan, const StartupLocationSet& locations, bool written);

@@ -17,12 +17,11 @@ bool LeadsTo(ShellLinkFile& reader, const std::string& bytes, const std::string&
 
 }  // namespace
 
-StoredValues ReadShortcutFiles(const StartupList& live) {
+StoredValues ReadShortcutFiles(const ShortcutFolderStartupList* folder) {
     StoredValues files;
-    const auto* folder = dynamic_cast<const ShortcutFolderStartupList*>(&live);
     if (folder == nullptr) return files;
     std::string bytes;
-    for (const StartupItem& item : live.Items()) {
+    for (const StartupItem& item : folder->Items()) {
         if (item.enabled != 0 && !item.IsFile() && folder->ShortcutFileBytes(item.name, bytes)) {
             files[item.name] = bytes;
         }

@@ -11,11 +11,12 @@
 #include <string>
 
 class ShellLinkFile;
+class ShortcutFolderStartupList;
 
-// The shortcut file of every enabled item of `live`, by item name, for its
-// "Links" key; none for lists of other kinds. A file that cannot be read, or
-// is too large, is left out.
-StoredValues ReadShortcutFiles(const StartupList& live);
+// The shortcut file of every enabled item of the Startup folder's list, by
+// item name, for its "Links" key; none without a list. A file that cannot be
+// read, or is too large, is left out.
+StoredValues ReadShortcutFiles(const ShortcutFolderStartupList* folder);
 
 // The whole file a load leaves for the enabled stored item `item`, whose
 // stored shortcut file is `stored` (null when there is none): the stored

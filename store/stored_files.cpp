@@ -7,12 +7,11 @@
 
 #include <set>
 
-StoredValues ReadFileItems(const StartupList& live) {
+StoredValues ReadFileItems(const ShortcutFolderStartupList* folder) {
     StoredValues files;
-    const auto* folder = dynamic_cast<const ShortcutFolderStartupList*>(&live);
     if (folder == nullptr) return files;
     std::string bytes;
-    for (const StartupItem& item : live.Items()) {
+    for (const StartupItem& item : folder->Items()) {
         if (item.IsFile() && ReadWholeFile(folder->FilePath(item.name), kLargestFileItem, bytes)) files[item.name] = bytes;
     }
     return files;

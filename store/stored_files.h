@@ -13,10 +13,12 @@
 
 #include <string>
 
-// The bytes of every file item of `live`, by item name, for its Files key;
-// none for lists of other kinds. A file that cannot be read, or has grown too
-// large since the list was read, is left out.
-StoredValues ReadFileItems(const StartupList& live);
+class ShortcutFolderStartupList;
+
+// The bytes of every file item of the Startup folder's list, by item name,
+// for its Files key; none without a list. A file that cannot be read, or has
+// grown too large since the list was read, is left out.
+StoredValues ReadFileItems(const ShortcutFolderStartupList* folder);
 
 // Makes the Files key of the live Startup folder `live` and writes `files`
 // into it; marks in Links each name a shortcut shares whose bytes

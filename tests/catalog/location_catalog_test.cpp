@@ -16,6 +16,7 @@ TEST_CASE(TheCatalogHoldsTheLocationsOfAnNtSystem) {
     fixture::SetString(HKEY_LOCAL_MACHINE, fixture::kHklmRun32, "Machine 32", "m32.exe");
     fixture::SetString(HKEY_LOCAL_MACHINE, fixture::kHklmRunOnce32, "Once 32", "o32.exe");
     fixture::SetString(HKEY_CURRENT_USER, fixture::DisabledKey("HKCU-Run"), "Parked", "p.exe");
+    fixture::SetString(HKEY_CURRENT_USER, fixture::kHkcuRunOnce, "User once", "u.exe");
     fixture::MakeShortcut(fixture::StartupFolder(CSIDL_COMMON_STARTUP) + "Shared.lnk", "C:\\windows\\notepad.exe");
     StartupLocationSet set;
     CHECK(set.BuildCatalog());
@@ -24,7 +25,7 @@ TEST_CASE(TheCatalogHoldsTheLocationsOfAnNtSystem) {
         CHECK(dynamic_cast<ShortcutFolderStartupList*>(set.Slot(index)) != nullptr);
         CHECK_EQ(set.Slot(index)->LocationIndex(), index);
     }
-    for (int index : {2, 3, 5, 6, 7}) {
+    for (int index : {2, 3, 5, 6, 7, 8}) {
         REQUIRE(set.Slot(index) != nullptr);
         CHECK(dynamic_cast<RegistryStartupList*>(set.Slot(index)) != nullptr);
         CHECK_EQ(set.Slot(index)->LocationIndex(), index);
@@ -45,6 +46,8 @@ TEST_CASE(TheCatalogHoldsTheLocationsOfAnNtSystem) {
     CHECK_EQ(set.Slot(6)->Items()[0].name, "Machine 32");
     REQUIRE(set.Slot(7)->Items().size() == 1);
     CHECK_EQ(set.Slot(7)->Items()[0].name, "Once 32");
+    REQUIRE(set.Slot(8)->Items().size() == 1);
+    CHECK_EQ(set.Slot(8)->Items()[0].name, "User once");
     set.ClearSlots();
     for (int index = 0; index < kLocationCount; ++index) CHECK(set.Slot(index) == nullptr);
 }

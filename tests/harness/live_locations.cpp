@@ -12,6 +12,7 @@ namespace fixture {
 const char kHkcuRun[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 const char kHklmRun[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 const char kHklmRunOnce[] = "Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
+const char kHkcuRunOnce[] = "Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
 const char kHklmRun32[] = "Software\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Run";
 const char kHklmRunOnce32[] = "Software\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
 // RunServices belongs to systems without registry views, so the program opens
@@ -27,7 +28,8 @@ const char kStartupApproved[] = "Software\\Microsoft\\Windows\\CurrentVersion\\E
 namespace {
 
 const char* const kLocationKeyNames[] = {"UserStartup", "CommonStartup", "HKLM-Run",  "HKCU-Run",
-                                         "Services",    "RunOnce",       "HKLM-Run32", "RunOnce32"};
+                                         "Services",    "RunOnce",       "HKLM-Run32", "RunOnce32",
+                                         "HKCU-RunOnce"};
 
 void ClearValues(HKEY root, const std::string& path) {
     HKEY key = nullptr;
@@ -102,6 +104,7 @@ void ClearLiveLocations() {
     ClearValues(HKEY_LOCAL_MACHINE, kHklmRunOnce);
     ClearValues(HKEY_LOCAL_MACHINE, kHklmRun32);
     ClearValues(HKEY_LOCAL_MACHINE, kHklmRunOnce32);
+    ClearValues(HKEY_CURRENT_USER, kHkcuRunOnce);
     ClearShortcuts(StartupFolder(CSIDL_STARTUP));
     ClearShortcuts(StartupFolder(CSIDL_COMMON_STARTUP));
     for (const char* name : kLocationKeyNames) DeleteTree(HKEY_CURRENT_USER, DisabledKey(name));
@@ -131,6 +134,7 @@ std::vector<std::string> LiveState() {
     AppendState(state, "RunOnce", Snapshot(HKEY_LOCAL_MACHINE, kHklmRunOnce));
     AppendState(state, "HKLM-Run32", Snapshot(HKEY_LOCAL_MACHINE, kHklmRun32));
     AppendState(state, "RunOnce32", Snapshot(HKEY_LOCAL_MACHINE, kHklmRunOnce32));
+    AppendState(state, "HKCU-RunOnce", Snapshot(HKEY_CURRENT_USER, kHkcuRunOnce));
     for (const char* name : kLocationKeyNames) {
         AppendState(state, std::string("disabled ") + name, Snapshot(HKEY_CURRENT_USER, DisabledKey(name)));
     }

@@ -15,6 +15,7 @@ namespace fixture {
 extern const char kHkcuRun[];       // below HKEY_CURRENT_USER
 extern const char kHklmRun[];       // below HKEY_LOCAL_MACHINE
 extern const char kHklmRunOnce[];   // below HKEY_LOCAL_MACHINE
+extern const char kHkcuRunOnce[];   // below HKEY_CURRENT_USER
 extern const char kHklmRunServices[];  // in the view the program opens it in
 extern const char kHklmRun32[];       // the 32-bit views of HKLM Run and RunOnce
 extern const char kHklmRunOnce32[];

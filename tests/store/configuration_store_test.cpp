@@ -57,6 +57,8 @@ void FillEveryLocation(const std::string& tag) {
     fixture::SetString(HKEY_CURRENT_USER, fixture::DisabledKey("HKLM-Run32"), "Machine 32 off " + tag, "m32o.exe");
     fixture::SetString(HKEY_LOCAL_MACHINE, fixture::kHklmRunOnce32, "Once 32 " + tag, "o32.exe");
     fixture::SetString(HKEY_CURRENT_USER, fixture::DisabledKey("RunOnce32"), "Once 32 off " + tag, "o32o.exe");
+    fixture::SetString(HKEY_CURRENT_USER, fixture::kHkcuRunOnce, "User once " + tag, "uonce.exe");
+    fixture::SetString(HKEY_CURRENT_USER, fixture::DisabledKey("HKCU-RunOnce"), "User once off " + tag, "uoo.exe");
 }
 
 // Empties every location, fills it with the set `tag`, and returns the new state.
@@ -95,9 +97,10 @@ TEST_CASE(SaveWritesOneLocationKeyPerLocationWithItems) {
 
     CHECK(catalog.set.SaveConfiguration("Work"));
     CHECK(catalog.set.ConfigurationExists("Work"));
-    // The 32-bit locations and the Startup folders' files are stored even when empty.
-    CHECK_EQ(Keys(Stored("Work")), (std::vector<std::string>{"CommonStartup", "HKCU-Run", "HKLM-Run", "HKLM-Run32",
-                                                             "RunOnce32", "UserStartup"}));
+    // The locations newer than the first configurations, and the Startup
+    // folders' files, are stored even when empty.
+    CHECK_EQ(Keys(Stored("Work")), (std::vector<std::string>{"CommonStartup", "HKCU-Run", "HKCU-RunOnce", "HKLM-Run",
+                                                             "HKLM-Run32", "RunOnce32", "UserStartup"}));
     CHECK(Keys(Stored("Work", "HKLM-Run32")).empty());
     CHECK_EQ(Keys(Stored("Work", "HKCU-Run")), std::vector<std::string>{"Enabled"});
     CHECK_EQ(Keys(Stored("Work", "HKLM-Run")), std::vector<std::string>{"Disabled"});
@@ -119,7 +122,7 @@ TEST_CASE(AnEmptyConfigurationIsStoredAndLoadingItEmptiesEveryLocation) {
     CHECK(catalog.set.SaveConfiguration("Clean start"));
     CHECK(catalog.set.ConfigurationExists("Clean start"));
     CHECK_EQ(Keys(Stored("Clean start")),
-             (std::vector<std::string>{"CommonStartup", "HKLM-Run32", "RunOnce32", "UserStartup"}));
+             (std::vector<std::string>{"CommonStartup", "HKCU-RunOnce", "HKLM-Run32", "RunOnce32", "UserStartup"}));
     FillEveryLocation("present");
     CHECK(catalog.set.LoadConfiguration("Clean start"));
     CHECK_EQ(LinesOf(fixture::LiveState(), {"Services"}), Sorted(fixture::LiveState()));
@@ -136,7 +139,8 @@ TEST_CASE(ResavingReplacesTheOldCopy) {
     CHECK(catalog.set.SaveConfiguration("WORK"));
     CHECK_EQ(fixture::SubkeyNames(HKEY_CURRENT_USER, kConfigurations).size(), static_cast<size_t>(1));
     CHECK_EQ(Keys(Stored("work")),
-             (std::vector<std::string>{"CommonStartup", "HKCU-Run", "HKLM-Run32", "RunOnce32", "UserStartup"}));
+             (std::vector<std::string>{"CommonStartup", "HKCU-Run", "HKCU-RunOnce", "HKLM-Run32", "RunOnce32",
+                                       "UserStartup"}));
     CHECK_EQ(fixture::Snapshot(HKEY_CURRENT_USER, Stored("Work", "HKCU-Run\\Enabled")),
              std::vector<std::string>{"Tool=new.exe"});
 }
@@ -215,16 +219,17 @@ TEST_CASE(DisabledItemsComeBackIntoTheDisabledPlace) {
     CHECK(fixture::ShortcutsIn(userStartup).empty());
 }
 
-// A configuration saved before the 32-bit locations existed, or on 32-bit
-// Windows, says nothing about them: they are left as they are.
-TEST_CASE(LoadEmptiesLocationsWithoutAStoredKeyButThe32BitOnes) {
+// A configuration saved before the 32-bit locations and HKCU RunOnce existed,
+// or on 32-bit Windows, says nothing about them: they are left as they are.
+TEST_CASE(LoadEmptiesLocationsWithoutAStoredKeyButTheNewerOnes) {
     Catalog catalog;
     fixture::SetString(HKEY_CURRENT_USER, Stored("Sparse", "HKCU-Run\\Enabled"), "Only", "only.exe");
     FillEveryLocation("present");
     // Services is no location on this system.
     const std::vector<std::string> untouched = LinesOf(
-        fixture::LiveState(), {"Services", "HKLM-Run32", "RunOnce32", "disabled HKLM-Run32", "disabled RunOnce32"});
-    REQUIRE(untouched.size() >= 4);
+        fixture::LiveState(), {"Services", "HKLM-Run32", "RunOnce32", "disabled HKLM-Run32", "disabled RunOnce32",
+                               "HKCU-RunOnce", "disabled HKCU-RunOnce"});
+    REQUIRE(untouched.size() >= 6);
     // What a run does first leaves a configuration of an earlier version alone.
     CHECK(FinishInterruptedStoreWork());
     CHECK(catalog.set.LoadConfiguration("Sparse"));
@@ -303,7 +308,8 @@ TEST_CASE(NamesThatWouldLeaveTheirOwnKeyAreRefused) {
     }
     CHECK_EQ(Keys(kConfigurations), std::vector<std::string>{"Keep"});
     CHECK_EQ(Keys(Stored("Keep")),
-             (std::vector<std::string>{"CommonStartup", "HKCU-Run", "HKLM-Run32", "RunOnce32", "UserStartup"}));
+             (std::vector<std::string>{"CommonStartup", "HKCU-Run", "HKCU-RunOnce", "HKLM-Run32", "RunOnce32",
+                                       "UserStartup"}));
     CHECK(fixture::ValueExists(HKEY_CURRENT_USER, fixture::kHkcuRun, "Tool"));
 }
 
@@ -570,7 +576,8 @@ TEST_CASE(ALoadStoppedBetweenFillAndPruneLosesNoEntry) {
                                                         "disabled HKLM-Run", "disabled HKCU-Run"});
     for (const std::string& line : LinesOf(old, {"HKCU-Run", "disabled HKCU-Run", "Services", "RunOnce",
                                                  "disabled RunOnce", "HKLM-Run32", "disabled HKLM-Run32",
-                                                 "RunOnce32", "disabled RunOnce32"})) {
+                                                 "RunOnce32", "disabled RunOnce32", "HKCU-RunOnce",
+                                                 "disabled HKCU-RunOnce"})) {
         expected.push_back(line);
     }
     CHECK_EQ(Sorted(fixture::LiveState()), Sorted(expected));

@@ -43,6 +43,7 @@ TEST_CASE(EveryKindOfChangeIsOneRowInSlotAndNameOrder) {
     fixture::SetRaw(HKEY_CURRENT_USER, run, "Same", REG_EXPAND_SZ, expandable, sizeof expandable);
     fixture::SetString(HKEY_CURRENT_USER, fixture::DisabledKey("HKCU-Run"), "Parked", "C:\\windows\\regedit.exe");
     fixture::SetString(HKEY_LOCAL_MACHINE, fixture::kHklmRunOnce, "Setup", "C:\\missing\\setup.exe");
+    fixture::SetString(HKEY_CURRENT_USER, fixture::kHkcuRunOnce, "Once", "C:\\windows\\notepad.exe");
     REQUIRE(catalog.set.SaveConfiguration("Mixed"));
 
     // Since the save: switched on, removed, edited, moved, and one added.
@@ -55,6 +56,7 @@ TEST_CASE(EveryKindOfChangeIsOneRowInSlotAndNameOrder) {
     fixture::SetString(HKEY_CURRENT_USER, run, "Parked", "C:\\windows\\regedit.exe");
     fixture::SetString(HKEY_CURRENT_USER, run, "beta", "x.exe");
     fixture::DeleteValue(HKEY_LOCAL_MACHINE, fixture::kHklmRunOnce, "Setup");
+    fixture::DeleteValue(HKEY_CURRENT_USER, fixture::kHkcuRunOnce, "Once");
     // As saved before the 32-bit locations existed: a load leaves them alone.
     fixture::DeleteTree(HKEY_CURRENT_USER, std::string(fixture::kConfigurations) + "\\Mixed\\HKLM-Run32");
     fixture::SetString(HKEY_LOCAL_MACHINE, fixture::kHklmRun32, "Wow", "C:\\windows\\notepad.exe");
@@ -72,9 +74,10 @@ TEST_CASE(EveryKindOfChangeIsOneRowInSlotAndNameOrder) {
         "HKCU-Run|Same|keep|%windir%\\notepad.exe|%windir%\\notepad.exe|",
         "RunOnce|Setup|add||C:\\missing\\setup.exe|program not found; runs once",
         "HKLM-Run32|Wow|keep|C:\\windows\\notepad.exe|C:\\windows\\notepad.exe|",
+        "HKCU-RunOnce|Once|add||C:\\windows\\notepad.exe|runs once",
     }));
     CHECK_EQ((std::vector<int>{changes.added, changes.removed, changes.changed, changes.kept}),
-             (std::vector<int>{4, 1, 3, 2}));
+             (std::vector<int>{5, 1, 3, 2}));
     CHECK(changes.deniedLocations.empty());
 
     // Rights are checked as the load checks them, and nothing is written.
