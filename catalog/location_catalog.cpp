@@ -2,6 +2,7 @@
 #include "catalog/startup_location_set.h"
 #include "platform/system.h"
 #include "startup/registry_startup_list.h"
+#include "startup/service_startup_list.h"
 #include "startup/shortcut_folder_startup_list.h"
 
 namespace {
@@ -19,6 +20,8 @@ std::unique_ptr<StartupList> MakeLiveList(int index) {
         case LocationKind::RegistryValues:
             return std::make_unique<RegistryStartupList>(index, row.liveRoot, row.liveKey, HKEY_CURRENT_USER,
                                                          DisabledPlacePath(index), LiveKeyView(index));
+        case LocationKind::Services:
+            return std::make_unique<ServiceStartupList>(index);
     }
     return nullptr;
 }

@@ -47,6 +47,9 @@ const LocationRow& Location(int locationIndex) {
         // HKEY_CURRENT_USER is not redirected.
         {"HKCU-RunOnce", LocationKind::RegistryValues, 0, kUser, kRunOnce, LiveView::Own,
          kNone, nullptr, true, true, Always},
+        // The programs the NT family starts before anyone logs on.
+        {"SystemServices", LocationKind::Services, 0, kNone, nullptr, LiveView::Own,
+         kNone, nullptr, false, true, IsWindowsNT},
     };
     return kLocations[locationIndex];
 }

@@ -11,6 +11,7 @@
 enum class LocationKind {
     StartupFolder,   // a Startup folder: its files, and a disabled key beside it
     RegistryValues,  // a Run-type key: its values, and a disabled key beside it
+    Services,        // how the installed services start: switches, not entries
 };
 
 // The registry view a live key is seen in on 64-bit Windows, whatever the
@@ -42,7 +43,7 @@ struct LocationRow {
     bool (*existsHere)();
 };
 
-constexpr int kLocationCount = 9;
+constexpr int kLocationCount = 10;
 
 const LocationRow& Location(int locationIndex);
 

@@ -59,6 +59,35 @@ private:
     HANDLE handle_ = nullptr;
 };
 
+// A handle of the service control manager or of one service, closed with
+// CloseServiceHandle.
+class ServiceHandle {
+public:
+    ServiceHandle() = default;
+    explicit ServiceHandle(SC_HANDLE handle) : handle_(handle) {}
+    ServiceHandle(const ServiceHandle&) = delete;
+    ServiceHandle& operator=(const ServiceHandle&) = delete;
+    ServiceHandle(ServiceHandle&& other) noexcept : handle_(std::exchange(other.handle_, nullptr)) {}
+    ServiceHandle& operator=(ServiceHandle&& other) noexcept {
+        if (this != &other) {
+            reset();
+            handle_ = std::exchange(other.handle_, nullptr);
+        }
+        return *this;
+    }
+    ~ServiceHandle() { reset(); }
+
+    SC_HANDLE get() const { return handle_; }
+    explicit operator bool() const { return handle_ != nullptr; }
+    void reset() {
+        if (handle_ != nullptr) CloseServiceHandle(handle_);
+        handle_ = nullptr;
+    }
+
+private:
+    SC_HANDLE handle_ = nullptr;
+};
+
 // A search handle from FindFirstFileA, closed with FindClose.
 class FindHandle {
 public:

@@ -6,35 +6,24 @@
 
 #include <vector>
 
+NativeFolders::NativeFolders() {
+#if !defined(_WIN64)
+    // Looked up at run time: systems without WOW64 lack the functions.
+    using Disable = BOOL(WINAPI*)(PVOID*);
+    auto disable = FindSystemFunction<Disable>("kernel32.dll", "Wow64DisableWow64FsRedirection");
+    redirectionOff = IsWindows64() && disable != nullptr && disable(&saved);
+#endif
+}
+
+NativeFolders::~NativeFolders() {
+    using Revert = BOOL(WINAPI*)(PVOID);
+    auto revert = FindSystemFunction<Revert>("kernel32.dll", "Wow64RevertWow64FsRedirection");
+    if (redirectionOff && revert != nullptr) revert(saved);
+}
+
 namespace {
 
 constexpr char kBlanks[] = " \t";
-
-// While it lives, a 32-bit build on 64-bit Windows sees the system folder as
-// 64-bit programs see it, rather than its 32-bit stand-in: the shell that
-// starts the entries is a 64-bit program.
-class NativeFolders {
-public:
-    NativeFolders() {
-#if !defined(_WIN64)
-        // Looked up at run time: systems without WOW64 lack the functions.
-        using Disable = BOOL(WINAPI*)(PVOID*);
-        auto disable = FindSystemFunction<Disable>("kernel32.dll", "Wow64DisableWow64FsRedirection");
-        redirectionOff = IsWindows64() && disable != nullptr && disable(&saved);
-#endif
-    }
-    ~NativeFolders() {
-        using Revert = BOOL(WINAPI*)(PVOID);
-        auto revert = FindSystemFunction<Revert>("kernel32.dll", "Wow64RevertWow64FsRedirection");
-        if (redirectionOff && revert != nullptr) revert(saved);
-    }
-    NativeFolders(const NativeFolders&) = delete;
-    NativeFolders& operator=(const NativeFolders&) = delete;
-
-private:
-    PVOID saved = nullptr;
-    bool redirectionOff = false;
-};
 
 bool IsFile(const char* path) {
     const DWORD attributes = GetFileAttributesA(path);
@@ -42,16 +31,17 @@ bool IsFile(const char* path) {
 }
 
 // Finds a program as CreateProcess does: with ".exe" when the name has no
-// extension, on the search path when it names no folder.
-bool ProgramFileExists(const std::string& name) {
-    if (name.empty()) return false;
+// extension, on the search path when it names no folder. Empty when there is
+// no such file.
+std::string FindProgramFile(const std::string& name) {
+    if (name.empty()) return std::string();
     std::vector<char> found(MAX_PATH);
     for (;;) {
         const DWORD length = SearchPathA(nullptr, name.c_str(), ".exe", static_cast<DWORD>(found.size()),
                                          found.data(), nullptr);
-        if (length == 0) return false;
+        if (length == 0) return std::string();
         // The search path also finds folders, which no command starts.
-        if (length < found.size()) return IsFile(found.data());
+        if (length < found.size()) return IsFile(found.data()) ? std::string(found.data(), length) : std::string();
         found.resize(length + 1);
     }
 }
@@ -76,19 +66,22 @@ bool PathExists(const std::string& path) {
     return !path.empty() && GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-bool CommandProgramExists(const std::string& commandLine) {
+std::string CommandProgramPath(const std::string& commandLine) {
     const NativeFolders native;
     const size_t start = commandLine.find_first_not_of(kBlanks);
-    if (start == std::string::npos) return false;
+    if (start == std::string::npos) return std::string();
     if (commandLine[start] == '"') {
         const size_t close = commandLine.find('"', start + 1);
-        return ProgramFileExists(commandLine.substr(start + 1, close == std::string::npos ? close : close - start - 1));
+        return FindProgramFile(commandLine.substr(start + 1, close == std::string::npos ? close : close - start - 1));
     }
     // "C:\Program Files\App\app.exe -x" tries "C:\Program", then "C:\Program Files\App\app.exe".
     size_t end = start;
     do {
         end = commandLine.find_first_of(kBlanks, end + 1);
-        if (ProgramFileExists(commandLine.substr(start, end == std::string::npos ? end : end - start))) return true;
+        std::string found = FindProgramFile(commandLine.substr(start, end == std::string::npos ? end : end - start));
+        if (!found.empty()) return found;
     } while (end != std::string::npos);
-    return false;
+    return std::string();
 }
+
+bool CommandProgramExists(const std::string& commandLine) { return !CommandProgramPath(commandLine).empty(); }

@@ -2,7 +2,24 @@
 // Whether the program a startup entry starts exists, worked out as Windows
 // finds it when the entry runs.
 
+#include <windows.h>
+
 #include <string>
+
+// While it lives, a 32-bit build on 64-bit Windows sees the system folder as
+// 64-bit programs see it, rather than its 32-bit stand-in: the shell that
+// starts the entries, and the service control manager, are 64-bit programs.
+class NativeFolders {
+public:
+    NativeFolders();
+    ~NativeFolders();
+    NativeFolders(const NativeFolders&) = delete;
+    NativeFolders& operator=(const NativeFolders&) = delete;
+
+private:
+    PVOID saved = nullptr;
+    bool redirectionOff = false;
+};
 
 // `text` with its environment strings (%windir% and the like) expanded, as
 // Windows expands a REG_EXPAND_SZ value; unknown ones stay as they are.
@@ -20,3 +37,7 @@ bool PathExists(const std::string& path);
 // folders, PATH). On 64-bit Windows the 32-bit build looks at the folders as
 // the 64-bit shell that starts the entries sees them.
 bool CommandProgramExists(const std::string& commandLine);
+
+// The full path of the program a command line starts, found as
+// CommandProgramExists finds it; empty when there is none.
+std::string CommandProgramPath(const std::string& commandLine);

@@ -36,7 +36,7 @@ check_static() {
   [ -n "$dlls" ] || { echo "$exe: no imports found" >&2; return 1; }
   while read -r dll; do
     case "${dll,,}" in
-      kernel32.dll|user32.dll|gdi32.dll|advapi32.dll|shell32.dll|ole32.dll|oleaut32.dll|comctl32.dll|msvcrt.dll|comdlg32.dll|shlwapi.dll|uuid.dll) ;;
+      kernel32.dll|user32.dll|gdi32.dll|advapi32.dll|shell32.dll|ole32.dll|oleaut32.dll|comctl32.dll|msvcrt.dll|comdlg32.dll|shlwapi.dll|uuid.dll|version.dll|xmllite.dll) ;;
       *) echo "$exe needs $dll, which is not a Windows system DLL" >&2; return 1 ;;
     esac
   done <<< "$dlls"

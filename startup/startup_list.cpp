@@ -60,6 +60,12 @@ bool StartupList::Enable(StartupItem& item) {
     return Move(item, 1);
 }
 
+bool StartupList::CanSet(const StartupItem&, const StartupItem&) const { return false; }
+
+bool StartupList::MaySet(const std::vector<StartupItem>& switches) const { return switches.empty(); }
+
+bool StartupList::Installed(const std::string& name) const { return Holds(name, 1); }
+
 bool StartupList::WriteItems(const std::vector<StartupItem>& changed) {
     bool allWritten = true;
     for (const StartupItem& item : changed) {

@@ -60,6 +60,20 @@ public:
     // never disabled: the disabled place parks shortcuts only.
     virtual bool Disable(StartupItem& item);
     virtual bool Enable(StartupItem& item);
+    // A list of switches holds settings of things installed on the system
+    // (how services start), not entries: it has only a live place, and a
+    // load sets the switches a configuration holds of installed things, and
+    // never adds or removes one.
+    virtual bool HoldsSwitches() const { return false; }
+    // For a list of switches: true when a load may give the installed switch
+    // `live` the value of the stored one.
+    virtual bool CanSet(const StartupItem& live, const StartupItem& stored) const;
+    // For a list of switches: true when the user may set each of these
+    // (items of the list, with the values to set). Nothing is changed.
+    virtual bool MaySet(const std::vector<StartupItem>& switches) const;
+    // For a list of switches: true when the system has what the switch
+    // `name` belongs to, whether or not the list holds it.
+    virtual bool Installed(const std::string& name) const;
     // Change notification on the live place; INVALID_HANDLE_VALUE on failure.
     virtual HANDLE StartWatch() = 0;
     virtual HANDLE RearmWatch(HANDLE handle) = 0;

@@ -6,6 +6,7 @@
 #include "platform/text.h"
 #include "startup/registry_startup_list.h"
 #include "startup/shortcut_folder_startup_list.h"
+#include "store/stored_services.h"
 
 #include <algorithm>
 #include <set>
@@ -24,8 +25,7 @@ bool IsStorableName(const std::string& name) {
     if (!IsConfigurationName(name)) return false;
     // The staging key's paths are short and always fit; the final place's may not.
     for (int index = 0; index < kLocationCount; ++index) {
-        const StoredPaths paths(name, index);
-        for (const std::string* path : {&paths.enabled, &paths.disabled, &paths.links, &paths.files, &paths.approved}) {
+        for (const std::string* path : StoredPaths(name, index).Keys()) {
             if (!FitsRegistryPath(*path)) return false;
         }
     }
@@ -37,13 +37,30 @@ StoredPaths::StoredPaths(const std::string& name, int locationIndex)
 
 StoredPaths StoredPaths::Below(const std::string& configurationKey, int locationIndex) {
     StoredPaths paths;
+    paths.kind = Location(locationIndex).kind;
     paths.locationKey = configurationKey + "\\" + LocationKeyName(locationIndex);
+    if (paths.kind == LocationKind::Services) {
+        paths.startTypes = paths.locationKey + "\\Start";
+        paths.delayedStarts = paths.locationKey + "\\Delayed";
+        return paths;
+    }
     paths.enabled = paths.locationKey + "\\Enabled";
     paths.disabled = paths.locationKey + "\\Disabled";
-    paths.links = paths.locationKey + "\\Links";
-    if (IsFolderLocation(locationIndex)) paths.files = paths.locationKey + "\\Files";
     paths.approved = paths.locationKey + "\\Approved";
+    if (paths.kind == LocationKind::StartupFolder) {
+        paths.links = paths.locationKey + "\\Links";
+        paths.files = paths.locationKey + "\\Files";
+    }
     return paths;
+}
+
+std::vector<const std::string*> StoredPaths::Keys() const {
+    std::vector<const std::string*> keys;
+    for (const std::string* path : {&locationKey, &enabled, &disabled, &links, &files, &approved, &startTypes,
+                                    &delayedStarts}) {
+        if (!path->empty()) keys.push_back(path);
+    }
+    return keys;
 }
 
 void BuildConfigurationPaths(const std::string& name, int locationIndex, std::string& locationKeyPath,
@@ -55,7 +72,11 @@ void BuildConfigurationPaths(const std::string& name, int locationIndex, std::st
 }
 
 std::unique_ptr<StartupList> OpenStoredLocation(const StoredPaths& paths) {
-    if (!paths.files.empty()) return std::make_unique<StoredFolderList>(paths);
+    switch (paths.kind) {
+        case LocationKind::StartupFolder: return std::make_unique<StoredFolderList>(paths);
+        case LocationKind::Services: return std::make_unique<StoredServiceList>(paths);
+        case LocationKind::RegistryValues: break;
+    }
     return std::make_unique<RegistryStartupList>(0, HKEY_CURRENT_USER, paths.enabled, HKEY_CURRENT_USER,
                                                  paths.disabled);
 }
@@ -107,6 +128,8 @@ bool StoredFolderList::WriteItems(const std::vector<StartupItem>& changed) {
 
 StoredValues ReadStoredValues(const StartupList& stored, const std::string& keyPath, size_t largest) {
     StoredValues values;
+    // An empty path would open HKEY_CURRENT_USER itself.
+    if (keyPath.empty()) return values;
     const RegKey key = OpenRegistryKey(HKEY_CURRENT_USER, keyPath, kRegistryRead);
     if (!key) return values;
     // Names compare as the registry compares them.
@@ -132,6 +155,8 @@ StoredValues ReadStoredValues(const StartupList& stored, const std::string& keyP
 
 bool WriteStoredValues(const std::string& keyPath, const StoredValues& values) {
     if (values.empty()) return true;
+    // A location without such a key keeps none of these values.
+    if (keyPath.empty()) return false;
     const RegKey key = CreateRegistryKey(HKEY_CURRENT_USER, keyPath, kRegistryCreate);
     bool allWritten = static_cast<bool>(key);
     for (const auto& [name, bytes] : values) {

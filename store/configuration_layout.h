@@ -7,8 +7,9 @@
 //     <name>\<location key name>\Links          whole shortcut files of a Startup folder's entries
 //     <name>\<location key name>\Files          whole other files of a Startup folder (made by every save,
 //                                               so that a load knows the configuration speaks for them)
-//     <name>\<location key name>\Files          whole other files of a Startup folder
 //     <name>\<location key name>\Approved       Task Manager's switches of the entries
+//     <name>\SystemServices\Start                 the start type of each service, by its key name
+//     <name>\SystemServices\Delayed               1 for each automatic service whose start is delayed
 //
 // and the rules a configuration name keeps. Reading a configuration into
 // memory belongs here too; the journal, the load plan and the store's
@@ -16,6 +17,7 @@
 // folder's stored files through store/stored_files.h, whose list is part of
 // the layout).
 
+#include "catalog/location_table.h"
 #include "startup/registry_startup_list.h"
 #include "startup/startup_list.h"
 
@@ -52,12 +54,19 @@ struct StoredPaths {
     // The same keys below any key laid out as a configuration key.
     static StoredPaths Below(const std::string& configurationKey, int locationIndex);
 
+    // Every key path the location uses, the location key first.
+    std::vector<const std::string*> Keys() const;
+
+    LocationKind kind = LocationKind::RegistryValues;
     std::string locationKey;
+    // Each empty where the kind of location has no such key.
     std::string enabled;
     std::string disabled;
-    std::string links;     // the shortcut files of a Startup folder
-    std::string files;     // the other files of a Startup folder; empty for other locations
-    std::string approved;  // Task Manager's switches
+    std::string links;          // the shortcut files of a Startup folder
+    std::string files;          // the other files of a Startup folder
+    std::string approved;       // Task Manager's switches
+    std::string startTypes;     // how services start
+    std::string delayedStarts;  // which automatic starts of services are delayed
 
 private:
     StoredPaths() = default;
@@ -68,7 +77,7 @@ constexpr size_t kLargestApproval = 64 * 1024;
 
 // The stored copy of one location: a registry list over its Enabled and
 // Disabled keys inside the configuration, read in full; for a Startup folder,
-// a StoredFolderList.
+// a StoredFolderList; for services, a StoredServiceList.
 std::unique_ptr<StartupList> OpenStoredLocation(const StoredPaths& paths);
 
 // The stored copy of a Startup folder: its Enabled and Disabled keys as a
@@ -94,7 +103,8 @@ private:
     std::string linksPath;
 };
 
-// Values stored beside a location's items, by item name.
+// Values stored beside a location's items, by item name. A location whose
+// kind has no such key (an empty path) holds none.
 using StoredValues = std::map<std::string, std::string>;
 
 // The value named after each enabled item of `stored` in the key `keyPath`

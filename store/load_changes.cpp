@@ -4,6 +4,7 @@
 #include "catalog/startup_location_set.h"
 #include "platform/program_path.h"
 #include "platform/text.h"
+#include "startup/service_startup_list.h"
 #include "store/approvals.h"
 #include "store/configuration_layout.h"
 #include "store/load_plan.h"
@@ -171,6 +172,57 @@ void AddLocationRows(const StartupList& live, const LocationPlan* plan, std::vec
     }
 }
 
+// ---- Switches of installed things -------------------------------------------------------------------------
+
+const char kNotInstalled[] = "not installed";
+
+std::string SwitchText(LocationKind kind, const StartupItem& item) {
+    if (kind == LocationKind::Services) {
+        ServiceStart start;
+        if (!ReadServiceStart(item, start)) return std::string();
+        switch (start.startType) {
+            case SERVICE_AUTO_START: return start.delayed ? "automatic (delayed)" : "automatic";
+            case SERVICE_DEMAND_START: return "on demand";
+            default: return "disabled";
+        }
+    }
+    return item.command;
+}
+
+// What the switch is called: the installed thing's own name and the switch's
+// name in parentheses.
+std::string SwitchEntry(const StartupItem& installed) { return installed.command + " (" + installed.name + ")"; }
+
+// One row per switch the location has or the configuration holds, by entry
+// without regard to case. A stored switch of something installed that is no
+// item of the list (a hand-edited configuration) gets none: it is never set.
+void AddSwitchRows(const StartupList& live, const LocationPlan* plan, std::vector<ChangeRow>& rows) {
+    const int index = live.LocationIndex();
+    const LocationKind kind = Location(index).kind;
+    std::map<std::wstring, const StartupItem*> writes;
+    if (plan != nullptr) {
+        for (const StartupItem& item : plan->writes) writes[NameKey(item.name)] = &item;
+    }
+    std::set<std::wstring> installed;
+    std::map<std::wstring, ChangeRow> sorted;
+    for (const StartupItem& item : live.Items()) {
+        installed.insert(NameKey(item.name));
+        ChangeRow row{index, SwitchEntry(item), EntryChange::Keep, SwitchText(kind, item), SwitchText(kind, item), ""};
+        auto write = writes.find(NameKey(item.name));
+        if (write != writes.end()) {
+            row.change = EntryChange::Change;
+            row.after = SwitchText(kind, *write->second);
+        }
+        sorted.emplace(NameKey(row.entry), std::move(row));
+    }
+    const std::vector<StartupItem> none;
+    for (const StartupItem& item : plan != nullptr ? plan->stored->items->Items() : none) {
+        if (installed.count(NameKey(item.name)) != 0 || live.Installed(item.name)) continue;
+        sorted.emplace(NameKey(item.name), ChangeRow{index, item.name, EntryChange::Keep, "", "", kNotInstalled});
+    }
+    for (auto& [entry, row] : sorted) rows.push_back(std::move(row));
+}
+
 int& CountOf(LoadChanges& changes, EntryChange change) {
     switch (change) {
         case EntryChange::Add: return changes.added;
@@ -208,7 +260,11 @@ LoadChanges WorkOutLoadChanges(const StartupLocationSet& locations, const std::s
         for (const LocationPlan& location : plan.locations) {
             if (location.locationIndex == index) planned = &location;
         }
-        AddLocationRows(*live, planned, changes.rows);
+        if (live->HoldsSwitches()) {
+            AddSwitchRows(*live, planned, changes.rows);
+        } else {
+            AddLocationRows(*live, planned, changes.rows);
+        }
     }
     for (const ChangeRow& row : changes.rows) ++CountOf(changes, row.change);
     changes.deniedLocations = DeniedLocations(plan, locations);

@@ -4,6 +4,7 @@
 #include "catalog/startup_location_set.h"
 #include "platform/files.h"
 #include "platform/registry.h"
+#include "platform/text.h"
 #include "startup/shell_link_file.h"
 #include "startup/shortcut_folder_startup_list.h"
 #include "store/shortcut_bytes.h"
@@ -102,11 +103,31 @@ bool WritePlannedItems(const LocationPlan& plan, StartupList& live, ShortcutFold
     return live.WriteItems(entries) && written;
 }
 
+// The switches of installed things whose stored value differs and may be
+// set: each as the live item, with the stored value. What is not installed,
+// and what the configuration does not hold, stays as it is.
+void PlanSwitches(const StartupList& stored, const StartupList& live, LocationPlan& plan) {
+    std::map<std::wstring, const StartupItem*> installed;
+    for (const StartupItem& item : live.Items()) installed[NameKey(item.name)] = &item;
+    for (const StartupItem& item : stored.Items()) {
+        auto found = installed.find(NameKey(item.name));
+        if (found == installed.end() || found->second->SameValue(item) || !live.CanSet(*found->second, item)) continue;
+        StartupItem change = *found->second;
+        change.type = item.type;
+        change.data = item.data;
+        plan.writes.push_back(std::move(change));
+    }
+}
+
 LocationPlan PlanLocation(const StoredLocation& stored, const StartupLocationSet& locations) {
     LocationPlan plan;
     plan.locationIndex = stored.locationIndex;
     plan.stored = &stored;
     const StartupList& live = *locations.Slot(stored.locationIndex);
+    if (live.HoldsSwitches()) {
+        PlanSwitches(*stored.items, live, plan);
+        return plan;
+    }
     const ShortcutFolderStartupList* folder = locations.FolderList(stored.locationIndex);
     PlanRegistryWrites(*stored.items, live, plan, folder != nullptr);
     if (folder != nullptr) PlanShortcutWrites(stored, *folder, plan);
@@ -145,19 +166,27 @@ LoadPlan PlanLoad(const StartupLocationSet& locations, const StoredConfiguration
     return plan;
 }
 
+namespace {
+
+bool MayMake(const LocationPlan& plan, const StartupList& live) {
+    if (live.HoldsSwitches()) return live.MaySet(plan.writes);
+    return (!plan.ChangesPlace(1) || live.MayChange(1)) && (!plan.ChangesPlace(0) || live.MayChange(0)) &&
+           MayChangeApprovals(plan.locationIndex, plan.approvals);
+}
+
+}  // namespace
+
 std::vector<int> DeniedLocations(const LoadPlan& plan, const StartupLocationSet& locations) {
     std::vector<int> denied;
     for (const LocationPlan& location : plan.locations) {
-        const StartupList& live = *locations.Slot(location.locationIndex);
-        const bool allowed = (!location.ChangesPlace(1) || live.MayChange(1)) &&
-                             (!location.ChangesPlace(0) || live.MayChange(0)) &&
-                             MayChangeApprovals(location.locationIndex, location.approvals);
-        if (!allowed) denied.push_back(location.locationIndex);
+        if (!MayMake(location, *locations.Slot(location.locationIndex))) denied.push_back(location.locationIndex);
     }
     return denied;
 }
 
 bool Settled(const LocationPlan& plan, const StartupLocationSet& locations) {
+    // Switches the plan leaves are those it may not set, or of things not installed.
+    if (locations.Slot(plan.locationIndex)->HoldsSwitches()) return plan.writes.empty();
     return locations.Slot(plan.locationIndex)->HoldsAll(*plan.stored->items, IsFolderLocation(plan.locationIndex)) && plan.shortcutFiles.empty() &&
            plan.removals.empty() && plan.approvals.empty() && WritesNoFile(plan);
 }

@@ -4,6 +4,7 @@
 #include "harness/live_locations.h"
 #include "harness/dialog_driver.h"
 #include "startup/registry_startup_list.h"
+#include "startup/service_startup_list.h"
 #include "startup/shortcut_folder_startup_list.h"
 
 #include <shlobj.h>
@@ -31,6 +32,10 @@ TEST_CASE(TheCatalogHoldsTheLocationsOfAnNtSystem) {
         CHECK_EQ(set.Slot(index)->LocationIndex(), index);
     }
     CHECK(set.Slot(4) == nullptr);
+    // The services of the NT family, which Wine has too.
+    REQUIRE(set.Slot(9) != nullptr);
+    CHECK(dynamic_cast<ServiceStartupList*>(set.Slot(9)) != nullptr);
+    CHECK(!set.Slot(9)->Items().empty());
     // Each list has read its places, from the right keys and folders.
     REQUIRE(set.Slot(1)->Items().size() == 1);
     CHECK_EQ(set.Slot(1)->Items()[0].name, "Shared");
@@ -81,6 +86,8 @@ TEST_CASE(OnTheWindows95FamilyRunServicesIsSavedAndLoaded) {
              std::vector<std::string>{"Service=svc.exe"});
     CHECK_EQ(fixture::Snapshot(HKEY_CURRENT_USER, std::string(fixture::kConfigurations) + "\\Old system\\Services\\Disabled"),
              std::vector<std::string>{"Parked service=ps.exe"});
+    // The Windows 95 family has no services to start before logon.
+    CHECK(!fixture::KeyExists(HKEY_CURRENT_USER, std::string(fixture::kConfigurations) + "\\Old system\\SystemServices"));
 
     fixture::SetString(HKEY_LOCAL_MACHINE, fixture::kHklmRunServices, "Newer", "n.exe");
     RegDeleteKeyValueA(HKEY_CURRENT_USER, fixture::DisabledKey("Services").c_str(), "Parked service");

@@ -9,12 +9,15 @@
 #include "harness/dialog_driver.h"
 #include "harness/fixtures.h"
 #include "harness/live_locations.h"
+#include "harness/service_fixtures.h"
+#include "startup/service_startup_list.h"
 
 #include <shlobj.h>
 
 #include <algorithm>
 #include <fstream>
 #include <functional>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <tuple>
@@ -100,7 +103,8 @@ TEST_CASE(SaveWritesOneLocationKeyPerLocationWithItems) {
     // The locations newer than the first configurations, and the Startup
     // folders' files, are stored even when empty.
     CHECK_EQ(Keys(Stored("Work")), (std::vector<std::string>{"CommonStartup", "HKCU-Run", "HKCU-RunOnce", "HKLM-Run",
-                                                             "HKLM-Run32", "RunOnce32", "UserStartup"}));
+                                                             "HKLM-Run32", "RunOnce32", "SystemServices",
+                                                             "UserStartup"}));
     CHECK(Keys(Stored("Work", "HKLM-Run32")).empty());
     CHECK_EQ(Keys(Stored("Work", "HKCU-Run")), std::vector<std::string>{"Enabled"});
     CHECK_EQ(Keys(Stored("Work", "HKLM-Run")), std::vector<std::string>{"Disabled"});
@@ -122,7 +126,8 @@ TEST_CASE(AnEmptyConfigurationIsStoredAndLoadingItEmptiesEveryLocation) {
     CHECK(catalog.set.SaveConfiguration("Clean start"));
     CHECK(catalog.set.ConfigurationExists("Clean start"));
     CHECK_EQ(Keys(Stored("Clean start")),
-             (std::vector<std::string>{"CommonStartup", "HKCU-RunOnce", "HKLM-Run32", "RunOnce32", "UserStartup"}));
+             (std::vector<std::string>{"CommonStartup", "HKCU-RunOnce", "HKLM-Run32", "RunOnce32", "SystemServices",
+                                       "UserStartup"}));
     FillEveryLocation("present");
     CHECK(catalog.set.LoadConfiguration("Clean start"));
     CHECK_EQ(LinesOf(fixture::LiveState(), {"Services"}), Sorted(fixture::LiveState()));
@@ -140,7 +145,7 @@ TEST_CASE(ResavingReplacesTheOldCopy) {
     CHECK_EQ(fixture::SubkeyNames(HKEY_CURRENT_USER, kConfigurations).size(), static_cast<size_t>(1));
     CHECK_EQ(Keys(Stored("work")),
              (std::vector<std::string>{"CommonStartup", "HKCU-Run", "HKCU-RunOnce", "HKLM-Run32", "RunOnce32",
-                                       "UserStartup"}));
+                                       "SystemServices", "UserStartup"}));
     CHECK_EQ(fixture::Snapshot(HKEY_CURRENT_USER, Stored("Work", "HKCU-Run\\Enabled")),
              std::vector<std::string>{"Tool=new.exe"});
 }
@@ -230,9 +235,11 @@ TEST_CASE(LoadEmptiesLocationsWithoutAStoredKeyButTheNewerOnes) {
         fixture::LiveState(), {"Services", "HKLM-Run32", "RunOnce32", "disabled HKLM-Run32", "disabled RunOnce32",
                                "HKCU-RunOnce", "disabled HKCU-RunOnce"});
     REQUIRE(untouched.size() >= 6);
+    fixture::TestService service("Sparse", driver::VeltranePath(), SERVICE_AUTO_START);
     // What a run does first leaves a configuration of an earlier version alone.
     CHECK(FinishInterruptedStoreWork());
     CHECK(catalog.set.LoadConfiguration("Sparse"));
+    CHECK_EQ(fixture::ServiceStartType(service.name()), static_cast<DWORD>(SERVICE_AUTO_START));
     std::vector<std::string> expected = untouched;
     expected.push_back("HKCU-Run: Only=only.exe");
     CHECK_EQ(Sorted(fixture::LiveState()), Sorted(expected));
@@ -309,7 +316,7 @@ TEST_CASE(NamesThatWouldLeaveTheirOwnKeyAreRefused) {
     CHECK_EQ(Keys(kConfigurations), std::vector<std::string>{"Keep"});
     CHECK_EQ(Keys(Stored("Keep")),
              (std::vector<std::string>{"CommonStartup", "HKCU-Run", "HKCU-RunOnce", "HKLM-Run32", "RunOnce32",
-                                       "UserStartup"}));
+                                       "SystemServices", "UserStartup"}));
     CHECK(fixture::ValueExists(HKEY_CURRENT_USER, fixture::kHkcuRun, "Tool"));
 }
 
@@ -833,13 +840,22 @@ TEST_CASE(ALoadIsAllOrNothingAndNeedsRightsOnlyWhereItChangesSomething) {
     fixture::SetString(HKEY_CURRENT_USER, fixture::kHkcuRun, "UserOld", "user-old.exe");
     fixture::MakeShortcut(userStartup + "Link.lnk", "C:\\windows\\notepad.exe");
     const std::vector<std::string> before = fixture::LiveState();
+    // Saved when it started on demand; Wine cannot refuse a change of a
+    // service, so the test plays the refusal.
+    fixture::TestService service("Rights", driver::VeltranePath(), SERVICE_DEMAND_START);
+    fixture::SetRaw(HKEY_CURRENT_USER, Stored("X", "SystemServices\\Start"), service.name(), REG_DWORD,
+                    "\3\0\0\0", 4);
+    fixture::SetServiceStartType(service.name(), SERVICE_DISABLED);
+    RefuseServiceChangesForTests(true);
 
     fixture::ReadOnlyKey readOnly(HKEY_LOCAL_MACHINE, fixture::kHklmRun);
     const LoadResult refused = catalog.set.TryLoadConfiguration("X");
     CHECK(!refused.carriedOut);
-    CHECK_EQ(refused.deniedLocations, std::vector<int>{2});
+    CHECK_EQ(refused.deniedLocations, (std::vector<int>{2, 9}));
     CHECK_EQ(fixture::LiveState(), before);
+    CHECK_EQ(fixture::ServiceStartType(service.name()), static_cast<DWORD>(SERVICE_DISABLED));
     CHECK(!catalog.set.ConfigurationExists(kBeforeLastLoad));
+    RefuseServiceChangesForTests(false);
 
     const LoadResult loaded = catalog.set.TryLoadConfiguration("Machine as it is");
     CHECK(loaded.carriedOut && loaded.complete);
@@ -883,4 +899,54 @@ TEST_CASE(EveryLoadKeepsTheStateItReplacesForAnUndo) {
     CHECK(!refused.carriedOut && refused.deniedLocations.empty());
     CHECK_EQ(fixture::LiveState(), unsaved);
     CHECK_EQ(fixture::Tree(HKEY_CURRENT_USER, Stored(kBeforeLastLoad)), backup);
+}
+
+// ---- Services --------------------------------------------------------------------------------------------------
+
+TEST_CASE(ServicesStartAgainAsTheyWereSavedAndNothingElseOfThemChanges) {
+    Catalog catalog;
+    const std::string program = driver::VeltranePath();
+    fixture::TestService automatic("Automatic", program, SERVICE_AUTO_START);
+    fixture::TestService onDemand("OnDemand", program, SERVICE_DEMAND_START);
+    auto removed = std::make_unique<fixture::TestService>("Removed", program, SERVICE_DISABLED);
+    const DWORD plugPlay = fixture::ServiceStartType("PlugPlay");
+    REQUIRE(fixture::ServiceState("PlugPlay") == SERVICE_RUNNING);
+    REQUIRE(catalog.set.SaveConfiguration("Normal"));
+    std::vector<std::string> starts;
+    for (const std::string& line : fixture::RawSnapshot(HKEY_CURRENT_USER, Stored("Normal", "SystemServices\\Start"))) {
+        if (line.rfind(fixture::kTestServicePrefix, 0) == 0) starts.push_back(line);
+    }
+    CHECK_EQ(starts, (std::vector<std::string>{"VtTestAutomatic 4:02000000", "VtTestOnDemand 4:03000000",
+                                               "VtTestRemoved 4:04000000"}));
+    // Wine cannot tell a delayed start: none is.
+    CHECK(fixture::KeyExists(HKEY_CURRENT_USER, Stored("Normal", "SystemServices\\Delayed")));
+    CHECK(fixture::RawSnapshot(HKEY_CURRENT_USER, Stored("Normal", "SystemServices\\Delayed")).empty());
+
+    // Since: a clean boot by hand, a service removed and one installed; by
+    // hand in the configuration, the installer (Windows' own) and a running
+    // service of Wine's (an item here, as its file has no version resource).
+    fixture::SetServiceStartType(automatic.name(), SERVICE_DISABLED);
+    fixture::SetServiceStartType(onDemand.name(), SERVICE_AUTO_START);
+    removed.reset();
+    fixture::TestService installed("Installed", program, SERVICE_DISABLED);
+    const DWORD installer = fixture::ServiceStartType("MSIServer");
+    const std::string disabled("\4\0\0\0", 4);
+    const std::string onDemandStart("\3\0\0\0", 4);
+    fixture::SetRaw(HKEY_CURRENT_USER, Stored("Normal", "SystemServices\\Start"), "MSIServer", REG_DWORD,
+                    disabled.data(), 4);
+    fixture::SetRaw(HKEY_CURRENT_USER, Stored("Normal", "SystemServices\\Start"), "PlugPlay", REG_DWORD,
+                    onDemandStart.data(), 4);
+    CHECK(catalog.set.LoadConfiguration("Normal"));
+    CHECK_EQ(fixture::ServiceStartType(automatic.name()), static_cast<DWORD>(SERVICE_AUTO_START));
+    CHECK_EQ(fixture::ServiceStartType(onDemand.name()), static_cast<DWORD>(SERVICE_DEMAND_START));
+    CHECK_EQ(fixture::ServiceStartType(installed.name()), static_cast<DWORD>(SERVICE_DISABLED));
+    CHECK_EQ(fixture::ServiceStartType("MSIServer"), installer);
+    CHECK_EQ(fixture::ServiceStartType("PlugPlay"), static_cast<DWORD>(SERVICE_DEMAND_START));
+    CHECK_EQ(fixture::ServiceState("PlugPlay"), static_cast<DWORD>(SERVICE_RUNNING));
+
+    // The undo gives the starts back.
+    CHECK(catalog.set.LoadConfiguration(kBeforeLastLoad));
+    CHECK_EQ(fixture::ServiceStartType(automatic.name()), static_cast<DWORD>(SERVICE_DISABLED));
+    CHECK_EQ(fixture::ServiceStartType(onDemand.name()), static_cast<DWORD>(SERVICE_AUTO_START));
+    CHECK_EQ(fixture::ServiceStartType("PlugPlay"), plugPlay);
 }

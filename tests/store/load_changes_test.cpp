@@ -1,20 +1,35 @@
 #include "catalog/location_table.h"
 #include "harness/check.h"
+#include "harness/dialog_driver.h"
 #include "harness/fixtures.h"
 #include "harness/live_locations.h"
+#include "harness/service_fixtures.h"
 #include "store/load_changes.h"
 
 #include <shlobj.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
 namespace {
 
-// "location|entry|change|now|after|note" for every row.
+// Rows of the prefix's own services, which Wine has without Microsoft's
+// version resources; they stay as they are.
+bool IsWineService(const ChangeRow& row) {
+    return std::string(LocationKeyName(row.locationIndex)) == "SystemServices" &&
+           row.entry.rfind(fixture::kTestServicePrefix, 0) != 0;
+}
+
+int WineServices(const LoadChanges& changes) {
+    return static_cast<int>(std::count_if(changes.rows.begin(), changes.rows.end(), IsWineService));
+}
+
+// "location|entry|change|now|after|note" for every row but those of Wine's services.
 std::vector<std::string> Rows(const LoadChanges& changes) {
     std::vector<std::string> rows;
     for (const ChangeRow& row : changes.rows) {
+        if (IsWineService(row)) continue;
         rows.push_back(std::string(LocationKeyName(row.locationIndex)) + "|" + row.entry + "|" +
                        ChangeWord(row.change) + "|" + row.now + "|" + row.after + "|" + row.note);
     }
@@ -77,7 +92,7 @@ TEST_CASE(EveryKindOfChangeIsOneRowInSlotAndNameOrder) {
         "HKCU-RunOnce|Once|add||C:\\windows\\notepad.exe|runs once",
     }));
     CHECK_EQ((std::vector<int>{changes.added, changes.removed, changes.changed, changes.kept}),
-             (std::vector<int>{5, 1, 3, 2}));
+             (std::vector<int>{5, 1, 3, 2 + WineServices(changes)}));
     CHECK(changes.deniedLocations.empty());
 
     // Rights are checked as the load checks them, and nothing is written.
@@ -110,4 +125,32 @@ TEST_CASE(AStartupFolderFileIsARowLikeAnyEntry) {
         "UserStartup|web.url|keep|" + folder + "web.url|" + folder + "web.url|",
         "HKCU-Run|A|add||a.exe|program not found",
     }));
+}
+
+TEST_CASE(AServiceIsARowByItsDisplayNameWithHowItStarts) {
+    fixture::Catalog catalog;
+    fixture::TestService alpha("Alpha", driver::VeltranePath(), SERVICE_AUTO_START);
+    fixture::TestService beta("beta", driver::VeltranePath(), SERVICE_DEMAND_START);
+    fixture::TestService kept("Kept", driver::VeltranePath(), SERVICE_DISABLED);
+    REQUIRE(catalog.set.SaveConfiguration("Clean"));
+    const std::string starts = std::string(fixture::kConfigurations) + "\\Clean\\SystemServices\\";
+    const DWORD disabled = SERVICE_DISABLED;
+    const DWORD automatic = SERVICE_AUTO_START;
+    const DWORD one = 1;
+    fixture::SetRaw(HKEY_CURRENT_USER, starts + "Start", beta.name(), REG_DWORD, &disabled, 4);
+    fixture::SetRaw(HKEY_CURRENT_USER, starts + "Delayed", alpha.name(), REG_DWORD, &one, 4);
+    fixture::SetRaw(HKEY_CURRENT_USER, starts + "Start", "VtTestGone", REG_DWORD, &automatic, 4);
+    // Windows' own: never set, so not shown.
+    fixture::SetRaw(HKEY_CURRENT_USER, starts + "Start", "MSIServer", REG_DWORD, &disabled, 4);
+    const LoadChanges changes = WorkOutLoadChanges(catalog.set, "Clean");
+    CHECK_EQ(Rows(changes), (std::vector<std::string>{
+        "SystemServices|VtTestAlpha display (VtTestAlpha)|change|automatic|automatic (delayed)|",
+        "SystemServices|VtTestbeta display (VtTestbeta)|change|on demand|disabled|",
+        "SystemServices|VtTestGone|keep|||not installed",
+        "SystemServices|VtTestKept display (VtTestKept)|keep|disabled|disabled|",
+    }));
+    CHECK_EQ(changes.changed, 2);
+    // Wine has no call for a delayed start: the load sets what it can and says it failed.
+    CHECK(!catalog.set.LoadConfiguration("Clean"));
+    CHECK_EQ(fixture::ServiceStartType(beta.name()), disabled);
 }

@@ -1,0 +1,64 @@
+#pragma once
+
+#include "startup/startup_list.h"
+
+#include <windows.h>
+
+#include <string>
+
+// How a service starts: automatically (SERVICE_AUTO_START, possibly delayed
+// until Windows has started), on demand (SERVICE_DEMAND_START) or not at all
+// (SERVICE_DISABLED).
+struct ServiceStart {
+    DWORD startType = SERVICE_DEMAND_START;
+    bool delayed = false;
+};
+
+// The item of a service: name = its key name, command = its display name,
+// its value = its start.
+StartupItem ServiceItem(const std::string& keyName, const std::string& displayName, ServiceStart start);
+
+// The start an item of a service holds; false when it holds no start a load
+// may give a service (a configuration edited by hand).
+bool ReadServiceStart(const StartupItem& item, ServiceStart& start);
+
+// The start types of the installed services that are not Windows' own: a
+// list of switches, one item per service of its own process or a shared one
+// (not a driver, not a per-user service) whose file carries no version
+// resource of Microsoft's, and that starts automatically, on demand or not at
+// all. A write changes how the service starts, from its next start on; no
+// service is ever installed, removed, started or stopped.
+class ServiceStartupList : public StartupList {
+public:
+    explicit ServiceStartupList(int locationIndex);
+    ~ServiceStartupList() override;
+
+    bool Reload() override;
+    bool Store() override;
+    bool Add(const StartupItem& item) override;
+    bool Remove(const StartupItem& item) override;
+    // Sets the start of a service the list holds.
+    bool WriteItem(const StartupItem& item) override;
+    // A service is never removed: always false.
+    bool DeleteItem(const StartupItem& item) override;
+    bool WriteItems(const std::vector<StartupItem>& changed) override;
+    bool MayChange(unsigned char enabled) const override;
+    // Services have no change notification of their start types.
+    HANDLE StartWatch() override;
+    HANDLE RearmWatch(HANDLE handle) override;
+    void StopWatch(HANDLE handle) override;
+
+    bool HoldsSwitches() const override { return true; }
+    bool CanSet(const StartupItem& live, const StartupItem& stored) const override;
+    // Opens each service to be changed as a change opens it.
+    bool MaySet(const std::vector<StartupItem>& switches) const override;
+    bool Installed(const std::string& name) const override;
+
+private:
+    bool SetStart(SC_HANDLE manager, const StartupItem& item) const;
+};
+
+// For tests: Wine lets every program change every service, and cannot refuse
+// one through a service's security; with this set, the rights check finds
+// every change of a service refused.
+void RefuseServiceChangesForTests(bool refuse);
