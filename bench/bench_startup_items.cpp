@@ -10,6 +10,10 @@
 //                                        platform calls on what the places hold now
 //   bench_startup_items refused N FILE   times RemoveAll over N values that cannot be
 //                                        deleted by their 8-bit names, against N reloads
+//   bench_startup_items services N EXE   makes exactly N benchmark services, each of its
+//                                        own copy of EXE (never started)
+//   bench_startup_items dialog EXE FILE  starts EXE, writes into FILE the milliseconds until
+//                                        its main dialog shows, and closes it
 //
 // Item i goes to place i % 4 (user Startup folder, HKLM Run, HKCU Run, HKLM
 // RunOnce); every fifth item is parked in that location's disabled key. A
@@ -397,6 +401,70 @@ bool ProfileRefused(int count, const char* outputPath) {
     return true;
 }
 
+constexpr char kServicePrefix[] = "BenchService";
+
+// Each service runs a file of its own, as services of different programs do,
+// so that telling whether one is Windows' own reads as many files.
+bool InstallServices(int count, const char* program) {
+    const ServiceHandle manager(OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
+    if (!manager) return false;
+    for (int index = 0;; ++index) {
+        char name[32];
+        std::snprintf(name, sizeof name, "%s%05d", kServicePrefix, index);
+        const ServiceHandle old(OpenServiceA(manager.get(), name, DELETE));
+        if (!old) break;
+        DeleteService(old.get());
+    }
+    CreateDirectoryA("C:\\BenchServices", nullptr);
+    // As a machine has them: most on demand, some automatic, a few disabled.
+    const DWORD starts[] = {SERVICE_DEMAND_START, SERVICE_AUTO_START, SERVICE_DEMAND_START, SERVICE_DISABLED};
+    for (int index = 0; index < count; ++index) {
+        char name[32];
+        std::snprintf(name, sizeof name, "%s%05d", kServicePrefix, index);
+        const std::string file = std::string("C:\\BenchServices\\") + name + ".exe";
+        if (GetFileAttributesA(file.c_str()) == INVALID_FILE_ATTRIBUTES && !CopyFileA(program, file.c_str(), TRUE)) {
+            return false;
+        }
+        const std::string binary = "\"" + file + "\" -service";
+        const ServiceHandle made(CreateServiceA(manager.get(), name, name, SERVICE_ALL_ACCESS,
+                                                SERVICE_WIN32_OWN_PROCESS, starts[index % 4], SERVICE_ERROR_IGNORE,
+                                                binary.c_str(), nullptr, nullptr, nullptr, nullptr, nullptr));
+        if (!made) return false;
+    }
+    return true;
+}
+
+bool TimeDialog(const char* program, const char* outputPath) {
+    std::string command = "\"" + std::string(program) + "\"";
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION started{};
+    const ULONGLONG start = GetTickCount64();
+    if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &started)) {
+        return false;
+    }
+    const UniqueHandle process(started.hProcess);
+    const UniqueHandle thread(started.hThread);
+    HWND dialog = nullptr;
+    while (GetTickCount64() - start < 60000) {
+        dialog = FindWindowA("#32770", "Veltrane by Dunmere");
+        if (dialog != nullptr && IsWindowVisible(dialog)) break;
+        dialog = nullptr;
+        Sleep(1);
+    }
+    const ULONGLONG shown = GetTickCount64() - start;
+    if (dialog != nullptr) PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+    if (dialog == nullptr || WaitForSingleObject(process.get(), 30000) != WAIT_OBJECT_0) {
+        TerminateProcess(process.get(), 1);
+        return false;
+    }
+    FILE* output = std::fopen(outputPath, "w");
+    if (output == nullptr) return false;
+    std::fprintf(output, "%llu\n", shown);
+    std::fclose(output);
+    return true;
+}
+
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
@@ -413,6 +481,10 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
         status = Reset(places, folder) ? 0 : 2;
     } else if (verb == "refused" && __argc == 4) {
         status = ProfileRefused(std::atoi(__argv[2]), __argv[3]) ? 0 : 2;
+    } else if (verb == "services" && __argc == 4) {
+        status = InstallServices(std::atoi(__argv[2]), __argv[3]) ? 0 : 2;
+    } else if (verb == "dialog" && __argc == 4) {
+        status = TimeDialog(__argv[2], __argv[3]) ? 0 : 2;
     } else if (verb == "profile" && __argc == 3) {
         status = Profile(places, folder, __argv[2]) ? 0 : 2;
     } else if ((verb == "fill" || verb == "check") && __argc == 4) {

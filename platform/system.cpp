@@ -63,4 +63,28 @@ bool IsWindows64() {
 #endif
 }
 
+std::string LoadIndirectText(const std::string& source) {
+    // Looked up, and loaded where no one has yet: systems before XP lack it.
+    using Load = HRESULT(WINAPI*)(LPCWSTR, LPWSTR, UINT, void**);
+    HMODULE shell = GetModuleHandleA("shlwapi.dll");
+    if (shell == nullptr) shell = LoadLibraryA("shlwapi.dll");
+    auto load = shell == nullptr
+                    ? nullptr
+                    : reinterpret_cast<Load>(reinterpret_cast<void*>(GetProcAddress(shell, "SHLoadIndirectString")));
+    const int length = static_cast<int>(source.size());
+    if (load == nullptr || length == 0) return std::string();
+    std::wstring wide(static_cast<size_t>(MultiByteToWideChar(CP_ACP, 0, source.data(), length, nullptr, 0)), L'\0');
+    if (wide.empty()) return std::string();
+    MultiByteToWideChar(CP_ACP, 0, source.data(), length, &wide[0], static_cast<int>(wide.size()));
+    wchar_t loaded[1024] = {};
+    if (FAILED(load(wide.c_str(), loaded, 1024, nullptr))) return std::string();
+    loaded[1023] = L'\0';
+    const int size = WideCharToMultiByte(CP_ACP, 0, loaded, -1, nullptr, 0, nullptr, nullptr);
+    if (size <= 1) return std::string();
+    std::string text(static_cast<size_t>(size), '\0');
+    WideCharToMultiByte(CP_ACP, 0, loaded, -1, &text[0], size, nullptr, nullptr);
+    text.resize(static_cast<size_t>(size - 1));
+    return text;
+}
+
 int WindowsVersionQueries() { return versionQueries; }

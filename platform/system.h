@@ -22,6 +22,10 @@ Function FindSystemFunction(const char* module, const char* name) {
     return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(loaded, name)));
 }
 
+// The text an indirect string names ("@C:\\app.dll,-101", a string of a
+// file's resources), loaded by the shell; empty when it cannot be loaded.
+std::string LoadIndirectText(const std::string& source);
+
 // True on 64-bit Windows, where HKEY_LOCAL_MACHINE's Run keys exist in two
 // registry views: always for a 64-bit build, and for a 32-bit build when it
 // runs under WOW64.

@@ -4,6 +4,7 @@
 #include "platform/handles.h"
 #include "platform/program_path.h"
 #include "platform/registry.h"
+#include "platform/system.h"
 
 #include <cstring>
 #include <vector>
@@ -14,40 +15,10 @@ namespace {
 constexpr DWORD kUserService = 0x40;
 constexpr DWORD kUserServiceInstance = 0x80;
 
-constexpr char kWindowsCompany[] = "Microsoft Corporation";
-constexpr char kServicesKey[] = "System\\CurrentControlSet\\Services\\";
+constexpr wchar_t kWindowsCompany[] = L"Microsoft Corporation";
+constexpr char kServicesKey[] = "System\\CurrentControlSet\\Services";
 
 bool refuseChangesForTests = false;
-
-struct InstalledService {
-    std::string name;
-    std::string displayName;
-    DWORD type;
-};
-
-// Every Win32 service the service control manager lists.
-std::vector<InstalledService> EnumerateServices(SC_HANDLE manager) {
-    std::vector<InstalledService> services;
-    std::vector<BYTE> buffer(64 * 1024);
-    DWORD resume = 0;
-    for (;;) {
-        DWORD needed = 0;
-        DWORD count = 0;
-        const BOOL done = EnumServicesStatusExA(manager, SC_ENUM_PROCESS_INFO, SERVICE_WIN32, SERVICE_STATE_ALL,
-                                                buffer.data(), static_cast<DWORD>(buffer.size()), &needed, &count,
-                                                &resume, nullptr);
-        const DWORD error = GetLastError();
-        const auto* entries = reinterpret_cast<const ENUM_SERVICE_STATUS_PROCESSA*>(buffer.data());
-        for (DWORD at = 0; at < count; ++at) {
-            const ENUM_SERVICE_STATUS_PROCESSA& entry = entries[at];
-            services.push_back({entry.lpServiceName, entry.lpDisplayName ? entry.lpDisplayName : "",
-                                entry.ServiceStatusProcess.dwServiceType});
-        }
-        // The resume handle carries on where a full buffer stopped.
-        if (done || error != ERROR_MORE_DATA) return services;
-        if (needed > buffer.size()) buffer.resize(needed);
-    }
-}
 
 // A service of its own process or a shared one, interactive or not; not a
 // driver, and not a per-user service template or instance.
@@ -61,30 +32,58 @@ bool IsSwitchable(DWORD startType) {
     return startType == SERVICE_AUTO_START || startType == SERVICE_DEMAND_START || startType == SERVICE_DISABLED;
 }
 
+// A DWORD value; false when the key holds none of that name.
+bool ReadDword(HKEY key, const char* name, DWORD& value) {
+    DWORD type = REG_NONE;
+    DWORD size = sizeof value;
+    return RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE*>(&value), &size) == ERROR_SUCCESS &&
+           type == REG_DWORD && size == sizeof value;
+}
+
+// A text value, its terminating zero left off; empty when there is none.
+std::string ReadText(HKEY key, const char* name) {
+    std::string bytes;
+    if (!GetRegistryBinary(key, name, 32 * 1024, bytes)) return std::string();
+    return std::string(StartupItem::TextOf(bytes));
+}
+
+// How a service starts at the next start of Windows, and what it runs, as
+// its key below Services holds them: the service control manager keeps its
+// services there, writes every change there and reads them at the next start
+// (a service made in memory only, without a key, is gone then). Reading them
+// costs a fraction of asking the service control manager, another process,
+// whose list of services under Wine costs more than all the rest.
 struct ServiceConfig {
+    DWORD type = 0;
     DWORD startType = 0;
     std::string binaryPath;
+    std::string displayName;
+    bool delayed = false;
 };
 
-bool QueryConfig(SC_HANDLE service, ServiceConfig& config) {
-    DWORD needed = 0;
-    QueryServiceConfigA(service, nullptr, 0, &needed);
-    if (needed == 0) return false;
-    std::vector<BYTE> buffer(needed);
-    auto* query = reinterpret_cast<QUERY_SERVICE_CONFIGA*>(buffer.data());
-    if (!QueryServiceConfigA(service, query, needed, &needed)) return false;
-    config.startType = query->dwStartType;
-    config.binaryPath = query->lpBinaryPathName != nullptr ? query->lpBinaryPathName : "";
+// Type, start, image path and delayed start of the service `name` of the
+// open Services key; false when it has none of them. The display name only
+// with `named`.
+bool ReadConfig(HKEY services, const std::string& name, ServiceConfig& config, bool named) {
+    const RegKey key = OpenRegistryKey(services, name, kRegistryRead);
+    if (!key || !ReadDword(key.get(), "Type", config.type) || !ReadDword(key.get(), "Start", config.startType)) {
+        return false;
+    }
+    config.binaryPath = ReadText(key.get(), "ImagePath");
+    if (named) config.displayName = ReadText(key.get(), "DisplayName");
+    // Where the system keeps no such value (Windows before Vista), a start is not delayed.
+    DWORD delayed = 0;
+    config.delayed = ReadDword(key.get(), "DelayedAutostart", delayed) && delayed != 0;
     return true;
 }
 
-// Where the system cannot tell (Windows before Vista, Wine), a start is not delayed.
-bool QueryDelayed(SC_HANDLE service) {
-    SERVICE_DELAYED_AUTO_START_INFO info{};
-    DWORD needed = 0;
-    return QueryServiceConfig2A(service, SERVICE_CONFIG_DELAYED_AUTO_START_INFO, reinterpret_cast<BYTE*>(&info),
-                                sizeof info, &needed) &&
-           info.fDelayedAutostart;
+// The name a service shows, which may be a string of a program file's
+// resources ("@%SystemRoot%\\app.dll,-101"); its key name when it has none.
+std::string DisplayName(const std::string& name, const std::string& displayName) {
+    if (displayName.empty()) return name;
+    if (displayName[0] != '@') return displayName;
+    const std::string loaded = LoadIndirectText(displayName);
+    return loaded.empty() ? name : loaded;
 }
 
 bool IsServiceHost(const std::string& path) {
@@ -95,7 +94,7 @@ bool IsServiceHost(const std::string& path) {
 // The library a service hosted by svchost.exe runs: its ServiceDll, kept
 // below Parameters (or, on older systems, beside the service's own values).
 std::string ServiceLibrary(const std::string& name) {
-    const std::string key = kServicesKey + name;
+    const std::string key = kServicesKey + ("\\" + name);
     for (const std::string& path : {key + "\\Parameters", key}) {
         const RegKey values = OpenRegistryKey(HKEY_LOCAL_MACHINE, path, kRegistryRead);
         std::string library;
@@ -142,16 +141,15 @@ ServiceStartupList::~ServiceStartupList() = default;
 
 bool ServiceStartupList::Reload() {
     items.clear();
-    const ServiceHandle manager(OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT | SC_MANAGER_ENUMERATE_SERVICE));
-    if (!manager) return true;
-    for (const InstalledService& installed : EnumerateServices(manager.get())) {
-        if (!IsProcessService(installed.type)) continue;
-        const ServiceHandle service(OpenServiceA(manager.get(), installed.name.c_str(), SERVICE_QUERY_CONFIG));
+    const RegKey services = OpenRegistryKey(HKEY_LOCAL_MACHINE, kServicesKey, kRegistryRead);
+    if (!services) return true;
+    for (const std::string& name : EnumerateRegistrySubkeys(services.get())) {
         ServiceConfig config;
-        if (!service || !QueryConfig(service.get(), config) || !IsSwitchable(config.startType)) continue;
-        if (IsWindowsOwn(installed.name, config.binaryPath)) continue;
-        const bool delayed = config.startType == SERVICE_AUTO_START && QueryDelayed(service.get());
-        items.push_back(ServiceItem(installed.name, installed.displayName, {config.startType, delayed}));
+        if (!ReadConfig(services.get(), name, config, true) || !IsProcessService(config.type) ||
+            !IsSwitchable(config.startType) || IsWindowsOwn(name, config.binaryPath)) {
+            continue;
+        }
+        items.push_back(ServiceItem(name, DisplayName(name, config.displayName), {config.startType, config.delayed}));
     }
     return true;
 }
@@ -171,17 +169,20 @@ bool ServiceStartupList::SetStart(SC_HANDLE manager, const StartupItem& item) co
     ServiceStart start;
     // Only the services the list holds: never a driver, nor one of Windows' own.
     if (item.enabled == 0 || !ReadServiceStart(item, start) || !Holds(item.name, 1)) return false;
-    const ServiceHandle service(OpenServiceA(manager, item.name.c_str(), SERVICE_CHANGE_CONFIG | SERVICE_QUERY_CONFIG));
+    const ServiceHandle service(OpenServiceA(manager, item.name.c_str(), SERVICE_CHANGE_CONFIG));
+    const RegKey services = OpenRegistryKey(HKEY_LOCAL_MACHINE, kServicesKey, kRegistryRead);
     ServiceConfig now;
-    if (!service || !QueryConfig(service.get(), now)) return false;
+    if (!service || !services || !ReadConfig(services.get(), item.name, now, false)) return false;
     if (now.startType != start.startType &&
         !ChangeServiceConfigA(service.get(), SERVICE_NO_CHANGE, start.startType, SERVICE_NO_CHANGE, nullptr, nullptr,
                               nullptr, nullptr, nullptr, nullptr, nullptr)) {
         return false;
     }
-    if (start.startType != SERVICE_AUTO_START || QueryDelayed(service.get()) == start.delayed) return true;
+    if (start.startType != SERVICE_AUTO_START || now.delayed == start.delayed) return true;
+    using ChangeConfig2 = BOOL(WINAPI*)(SC_HANDLE, DWORD, LPVOID);
+    auto changeConfig2 = FindSystemFunction<ChangeConfig2>("advapi32.dll", "ChangeServiceConfig2A");
     SERVICE_DELAYED_AUTO_START_INFO delayed{start.delayed ? TRUE : FALSE};
-    return ChangeServiceConfig2A(service.get(), SERVICE_CONFIG_DELAYED_AUTO_START_INFO, &delayed) != FALSE;
+    return changeConfig2 != nullptr && changeConfig2(service.get(), SERVICE_CONFIG_DELAYED_AUTO_START_INFO, &delayed);
 }
 
 bool ServiceStartupList::DeleteItem(const StartupItem&) { return false; }

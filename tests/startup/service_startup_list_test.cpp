@@ -47,9 +47,10 @@ TEST_CASE(TheItemsAreTheServicesThatAreNotWindowsOwnAndOnlyTheyAreSet) {
     fixture::TestService driver("Driver", "C:\\windows\\system32\\drivers\\vt.sys", SERVICE_DEMAND_START,
                                 SERVICE_KERNEL_DRIVER);
     ServiceStartupList list(9);
-    CHECK_EQ(TestItems(list), (std::vector<std::string>{"VtTestOwn=2 VtTestOwn display", "VtTestShared=4 VtTestShared display",
+    CHECK_EQ(TestItems(list), (std::vector<std::string>{"VtTestHosted=3 VtTestHosted display",
                                                         "VtTestMissing=3 VtTestMissing display",
-                                                        "VtTestHosted=3 VtTestHosted display"}));
+                                                        "VtTestOwn=2 VtTestOwn display",
+                                                        "VtTestShared=4 VtTestShared display"}));
     // Of Wine's own services only the installer's file carries Microsoft's name.
     CHECK(!Lists(list, "MSIServer"));
     CHECK(Lists(list, "PlugPlay"));
