@@ -1,5 +1,8 @@
 #include "harness/check.h"
 #include "harness/shell_fixtures.h"
+#include "harness/dialog_driver.h"
+#include "harness/fixtures.h"
+#include "platform/file_version.h"
 #include "platform/program_path.h"
 
 #include <windows.h>
@@ -55,4 +58,20 @@ TEST_CASE(TheSystemFolderIsSeenAsThe64BitShellSeesIt) {
     const std::string seen = WindowsFolder() + "\\system32\\vt-native.exe";
     CHECK(CommandProgramExists(seen) && PathExists(seen));
     DeleteFileA(native.c_str());
+}
+
+TEST_CASE(AProgramFilesCompanyIsReadFromItsVersionResource) {
+    CHECK(FileCompanyName(driver::VeltranePath()) == L"Ostrel");
+    CHECK(FileCompanyName(WindowsFolder() + "\\system32\\msiexec.exe") == L"Microsoft Corporation");
+    // A program without a version resource, a file that is no program, one
+    // cut short (its headers point past its end), and none at all.
+    fixture::TempFolder folder("vt-version");
+    const std::string program = fixture::ReadFileBytes(driver::VeltranePath());
+    REQUIRE(program.size() > 64 * 1024);
+    REQUIRE(fixture::WriteFileText(folder.file("cut.exe"), program.substr(0, 4096)));
+    REQUIRE(fixture::WriteFileText(folder.file("text.exe"), "MZ but no program"));
+    for (const std::string& path : {fixture::ProgramDirectory() + "wardlow_monitor.exe", folder.file("cut.exe"),
+                                    folder.file("text.exe"), folder.file("missing.exe")}) {
+        CHECK(FileCompanyName(path).empty());
+    }
 }
