@@ -8,7 +8,9 @@
 #include <string>
 
 // One shell link object, held for one walk of a folder or one write. Every
-// operation is false when the object could not be created.
+// operation is false when the object could not be created. Texts go in and
+// out in the program's code page, and reach the object through its wide
+// interface, so that under the UTF-8 code page no character is lost.
 class ShellLinkFile {
 public:
     ShellLinkFile();
@@ -24,10 +26,11 @@ public:
     bool LoadFromBytes(const std::string& bytes);
     // The bytes SaveTo would write into a file, made in memory.
     bool SaveToBytes(std::string& bytes);
-    // Reads the target path into `buffer` (of `size` bytes, zero-terminated).
+    // Reads the target path into `buffer` (of `size` bytes, zero-terminated;
+    // a longer path is cut).
     bool GetTarget(char* buffer, int size, WIN32_FIND_DATAA* findData, DWORD flags);
     // The target path as a shortcut folder's items carry it: read into a
-    // MAX_PATH buffer, without flags.
+    // MAX_PATH buffer of wide characters, without flags.
     bool ReadTarget(std::string& target);
     bool SetTarget(const std::string& text);
 
@@ -37,5 +40,5 @@ private:
     // The link's stream persistence and an empty stream in memory.
     bool OpenMemoryStream(ComPtr<IPersistStream>& persist, ComPtr<IStream>& stream);
 
-    ComPtr<IShellLinkA> link;
+    ComPtr<IShellLinkW> link;
 };

@@ -64,6 +64,9 @@ public:
     virtual HANDLE StartWatch() = 0;
     virtual HANDLE RearmWatch(HANDLE handle) = 0;
     virtual void StopWatch(HANDLE handle) = 0;
+    // True when the last read left out an entry of a place because it could
+    // not be read, so that a copy of the list would lack it.
+    virtual bool MissedEntries() const { return false; }
 
     // Empties both places. An entry that storage refuses to remove is left
     // where it is and the rest are still removed. Every entry is deleted

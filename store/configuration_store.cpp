@@ -80,6 +80,8 @@ Staging StageConfiguration(const StartupLocationSet& locations, bool readAgain, 
         if (live == nullptr) continue;
         copies.push_back(GatherLocation(index, *live, readAgain));
         if (!WriteLocationCopy(copies.back(), kStagingKey)) complete = false;
+        // An entry the list could not read would be missing from the copy.
+        if (live->MissedEntries()) complete = false;
         if (!StoreStepReached(StoreStep::LocationStaged)) return Staging::Stopped;
     }
     return complete ? Staging::Complete : Staging::Incomplete;
@@ -126,6 +128,9 @@ LoadResult StartupLocationSet::TryLoadConfiguration(const std::string& name) {
     if (!IsConfigurationName(name) || !lock) return result;
     const StoredConfiguration stored = ReadConfiguration(*this, name);
     const LoadPlan plan = PlanLoad(*this, stored, !listsCurrent || lock.Contended());
+    // A configuration that holds an entry no load may write is refused
+    // before anything changes, backup and rights check included.
+    if (plan.Refused()) return result;
     // All or nothing: a load that would stop at a place the user may not
     // change leaves half a configuration behind.
     result.deniedLocations = DeniedLocations(plan, *this);

@@ -17,6 +17,8 @@ namespace {
 
 const char kProgramNotFound[] = "program not found";
 const char kRunsOnce[] = "runs once";
+const char kInvalidName[] = "invalid name";
+const char kDamagedValue[] = "damaged value";
 
 bool IsText(DWORD type) { return type == REG_SZ || type == REG_EXPAND_SZ; }
 
@@ -61,6 +63,8 @@ struct LocationSides {
     StoredValues switchesAfter;
     // Names a shortcut and a file share, whose switch is the shortcut's.
     std::set<std::wstring> shared;
+    // The stored entries the load refuses.
+    std::map<ItemKey, Refusal> refusals;
 };
 
 std::string Describe(const StartupItem& item, const StoredValues& switches, const std::set<std::wstring>& shared) {
@@ -86,8 +90,12 @@ bool ProgramMissing(int locationIndex, const StartupItem& item) {
     return !CommandProgramExists(item.type == REG_EXPAND_SZ ? ExpandEnvironment(item.command) : item.command);
 }
 
-std::string Note(int locationIndex, EntryChange change, const StartupItem& after) {
-    std::string note = ProgramMissing(locationIndex, after) ? kProgramNotFound : "";
+std::string Note(const LocationSides& sides, EntryChange change, const StartupItem& after) {
+    const int locationIndex = sides.locationIndex;
+    std::string note;
+    const auto refusal = sides.refusals.find(KeyOf(after));
+    if (refusal != sides.refusals.end()) note = refusal->second == Refusal::InvalidName ? kInvalidName : kDamagedValue;
+    if (ProgramMissing(locationIndex, after)) note += (note.empty() ? "" : "; ") + std::string(kProgramNotFound);
     if (change == EntryChange::Add && after.enabled != 0 && IsRunOnceLocation(locationIndex)) {
         note += (note.empty() ? "" : "; ") + std::string(kRunsOnce);
     }
@@ -109,7 +117,7 @@ ChangeRow MakeRow(const LocationSides& sides, const StartupItem* now, const Star
     if (now != nullptr) row.now = Describe(*now, sides.switchesNow, sides.shared);
     if (after != nullptr) {
         row.after = Describe(*after, sides.switchesAfter, sides.shared);
-        row.note = Note(row.locationIndex, row.change, *after);
+        row.note = Note(sides, row.change, *after);
     }
     return row;
 }
@@ -145,6 +153,7 @@ void AddLocationRows(const StartupList& live, const LocationPlan* plan, std::vec
     sides.switchesNow = ReadApprovals(sides.locationIndex, live);
     sides.switchesAfter = plan != nullptr ? plan->stored->approvals : sides.switchesNow;
     if (plan != nullptr) sides.rewritten = Rewritten(*plan);
+    if (plan != nullptr) sides.refusals = plan->refusals;
     const StartupList& after = plan != nullptr ? *plan->stored->items : live;
     sides.shared = NamesSharedWithShortcuts(live.Items());
     for (const std::wstring& name : NamesSharedWithShortcuts(after.Items())) sides.shared.insert(name);
@@ -214,6 +223,7 @@ LoadChanges WorkOutLoadChanges(const StartupLocationSet& locations, const std::s
         AddLocationRows(*live, planned, changes.rows);
     }
     for (const ChangeRow& row : changes.rows) ++CountOf(changes, row.change);
-    changes.deniedLocations = DeniedLocations(plan, locations);
+    changes.refused = plan.Refused();
+    if (!changes.refused) changes.deniedLocations = DeniedLocations(plan, locations);
     return changes;
 }

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <map>
+#include <set>
 #include <utility>
 
 namespace {
@@ -103,6 +104,23 @@ bool WritePlannedItems(const LocationPlan& plan, StartupList& live) {
     return live.WriteItems(entries) && written;
 }
 
+// The stored entries of the location that no load may write: names that are
+// no file of a Startup folder, and damaged values, among them the switches a
+// load would set.
+void PlanRefusals(const StoredLocation& stored, LocationPlan& plan) {
+    const bool folder = IsFolderLocation(stored.locationIndex);
+    const std::set<std::wstring> shared = NamesSharedWithShortcuts(stored.items->Items());
+    for (const StartupItem& item : stored.items->Items()) {
+        if (folder && !IsFolderFileName(FolderFileName(item))) {
+            plan.refusals[KeyOf(item)] = Refusal::InvalidName;
+        } else if ((folder && !IsFolderEntryKind(item.type)) ||
+                   (item.IsFile() && stored.damagedFiles.count(item.name) != 0) ||
+                   (SwitchCarried(item, shared) && stored.damagedApprovals.count(item.name) != 0)) {
+            plan.refusals[KeyOf(item)] = Refusal::DamagedValue;
+        }
+    }
+}
+
 LocationPlan PlanLocation(const StoredLocation& stored, const StartupList& live) {
     LocationPlan plan;
     plan.locationIndex = stored.locationIndex;
@@ -115,6 +133,7 @@ LocationPlan PlanLocation(const StoredLocation& stored, const StartupList& live)
     plan.removals = live.ItemsNotIn(*stored.items);
     if (folder != nullptr) PlanStoredFiles(stored, *folder, plan);
     plan.approvals = PlanApprovals(stored.locationIndex, *stored.items, stored.approvals);
+    PlanRefusals(stored, plan);
     return plan;
 }
 
@@ -129,6 +148,11 @@ bool Touches(const std::vector<StartupItem>& items, unsigned char enabled) {
 
 bool LocationPlan::ChangesPlace(unsigned char enabled) const {
     return Touches(writes, enabled) || Touches(removals, enabled) || (enabled != 0 && !shortcutFiles.empty());
+}
+
+bool LoadPlan::Refused() const {
+    return std::any_of(locations.begin(), locations.end(),
+                       [](const LocationPlan& location) { return !location.refusals.empty(); });
 }
 
 LoadPlan PlanLoad(const StartupLocationSet& locations, const StoredConfiguration& stored, bool readLists) {
