@@ -453,3 +453,22 @@ TEST_CASE(LoadInTheChangesViewLoadsAsOkDoes) {
     CHECK_EQ(driver::ControlText(dialog, IDC_CONFIGURATIONS), "Work");
     CHECK_EQ(EntryButtons(dialog), kEnabled);
 }
+
+TEST_CASE(AConfigurationNoLoadMayWriteSaysSoAndItsLoadFails) {
+    Reset({"Work"}, {"Other"});
+    const DWORD one = 1;
+    fixture::SetRaw(HKEY_CURRENT_USER, Stored("Work", "UserStartup"), "Link", REG_DWORD, &one, sizeof one);
+    OpenDialog dialog;
+    HWND view = OpenChanges(dialog);
+    CHECK_EQ(driver::ControlText(view, IDC_CHANGE_SUMMARY),
+             "Loading \"Work\" adds 2, removes 1 and changes 0 entries; 0 stay as they are. This configuration cannot "
+             "be loaded: it holds entries that cannot be written.");
+    driver::PressOk(view);
+    driver::Answer(driver::WaitForBox(view), IDOK);
+    Box failed = driver::WaitForBox(view);
+    CHECK_EQ(failed.text, kM8);
+    driver::Answer(failed, IDOK);
+    CHECK(driver::WaitUntilGone(view));
+    CHECK_EQ(UserRun(), std::vector<std::string>{"Other=C:\\Other.exe"});
+    CHECK_EQ(Configurations(), std::vector<std::string>{"Work"});
+}
