@@ -454,21 +454,20 @@ TEST_CASE(LoadInTheChangesViewLoadsAsOkDoes) {
     CHECK_EQ(EntryButtons(dialog), kEnabled);
 }
 
-TEST_CASE(AConfigurationNoLoadMayWriteSaysSoAndItsLoadFails) {
+TEST_CASE(TheChangesViewSaysWhichEntriesKeepAConfigurationFromLoading) {
     Reset({"Work"}, {"Other"});
-    const DWORD one = 1;
-    fixture::SetRaw(HKEY_CURRENT_USER, Stored("Work", "UserStartup"), "Link", REG_DWORD, &one, sizeof one);
+    const std::string work = std::string(kStore) + "\\Work\\";
+    fixture::SetString(HKEY_CURRENT_USER, work + "UserStartup\\Disabled", "..\\Out", "C:\\Out.exe");
+    fixture::SetRaw(HKEY_CURRENT_USER, work + "HKCU-Run\\Approved", "Work", REG_BINARY, "\x03\0\0", 3);
     OpenDialog dialog;
     HWND view = OpenChanges(dialog);
     CHECK_EQ(driver::ControlText(view, IDC_CHANGE_SUMMARY),
              "Loading \"Work\" adds 2, removes 1 and changes 0 entries; 0 stay as they are. This configuration cannot "
              "be loaded: it holds entries that cannot be written.");
-    driver::PressOk(view);
-    driver::Answer(driver::WaitForBox(view), IDOK);
-    Box failed = driver::WaitForBox(view);
-    CHECK_EQ(failed.text, kM8);
-    driver::Answer(failed, IDOK);
+    CHECK_EQ(driver::ListViewRows(view, IDC_CHANGE_LIST),
+             (std::vector<std::string>{"UserStartup|..\\Out|add||C:\\Out.exe (disabled)|invalid name; program not found",
+                                       "HKCU-Run|Other|remove|C:\\Other.exe||",
+                                       "HKCU-Run|Work|add||C:\\Work.exe|damaged value; program not found"}));
+    PostMessageA(view, WM_SYSCOMMAND, SC_CLOSE, 0);
     CHECK(driver::WaitUntilGone(view));
-    CHECK_EQ(UserRun(), std::vector<std::string>{"Other=C:\\Other.exe"});
-    CHECK_EQ(Configurations(), std::vector<std::string>{"Work"});
 }

@@ -108,22 +108,3 @@ TEST_CASE(AStartupFolderFileIsARowLikeAnyEntry) {
         "HKCU-Run|A|add||a.exe|program not found",
     }));
 }
-
-TEST_CASE(EntriesNoLoadMayWriteAreNotedAndRefuseTheLoad) {
-    fixture::Catalog catalog;
-    const std::string stored = std::string(fixture::kConfigurations) + "\\Damaged\\";
-    fixture::SetString(HKEY_CURRENT_USER, stored + "UserStartup\\Disabled", "..\\Out", "C:\\windows\\notepad.exe");
-    fixture::SetString(HKEY_CURRENT_USER, stored + "HKCU-Run\\Enabled", "Good", "C:\\windows\\notepad.exe");
-    fixture::SetString(HKEY_CURRENT_USER, stored + "HKCU-Run\\Enabled", "Tool", "C:\\missing\\tool.exe");
-    fixture::SetRaw(HKEY_CURRENT_USER, stored + "HKCU-Run\\Approved", "Tool", REG_BINARY, "\x03\0\0", 3);
-    const LoadChanges changes = WorkOutLoadChanges(catalog.set, "Damaged");
-    CHECK_EQ(Rows(changes), (std::vector<std::string>{
-        "UserStartup|..\\Out|add||C:\\windows\\notepad.exe (disabled)|invalid name",
-        "HKCU-Run|Good|add||C:\\windows\\notepad.exe|",
-        "HKCU-Run|Tool|add||C:\\missing\\tool.exe|damaged value; program not found",
-    }));
-    CHECK(changes.refused);
-    fixture::DeleteValue(HKEY_CURRENT_USER, stored + "UserStartup\\Disabled", "..\\Out");
-    fixture::DeleteValue(HKEY_CURRENT_USER, stored + "HKCU-Run\\Approved", "Tool");
-    CHECK(!WorkOutLoadChanges(catalog.set, "Damaged").refused);
-}
