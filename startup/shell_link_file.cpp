@@ -112,26 +112,28 @@ bool ShellLinkFile::SaveToBytes(std::string& bytes) {
            read == bytes.size();
 }
 
+bool ShellLinkFile::ReadWideTarget(std::string& target, WIN32_FIND_DATAW* findData, DWORD flags) {
+    if (!link) return false;
+    wchar_t wide[MAX_PATH] = {};
+    const bool read = SUCCEEDED(link->GetPath(wide, MAX_PATH, findData, flags));
+    wide[MAX_PATH - 1] = L'\0';
+    target = Narrow(wide);
+    return read;
+}
+
 bool ShellLinkFile::GetTarget(char* buffer, int size, WIN32_FIND_DATAA* findData, DWORD flags) {
     if (!link || size <= 0) return false;
-    buffer[0] = '\0';
-    wchar_t wide[MAX_PATH] = {};
+    std::string target;
     WIN32_FIND_DATAW wideData = {};
-    const bool read = SUCCEEDED(link->GetPath(wide, MAX_PATH, findData != nullptr ? &wideData : nullptr, flags));
-    wide[MAX_PATH - 1] = L'\0';
-    CopyCut(Narrow(wide), buffer, static_cast<size_t>(size));
+    const bool read = ReadWideTarget(target, findData != nullptr ? &wideData : nullptr, flags);
+    CopyCut(target, buffer, static_cast<size_t>(size));
     if (findData != nullptr) NarrowFindData(wideData, *findData);
     return read;
 }
 
 bool ShellLinkFile::ReadTarget(std::string& target) {
-    if (!link) return false;
-    wchar_t wide[MAX_PATH] = {};
     WIN32_FIND_DATAW targetData;
-    if (FAILED(link->GetPath(wide, MAX_PATH, &targetData, 0))) return false;
-    wide[MAX_PATH - 1] = L'\0';
-    target = Narrow(wide);
-    return true;
+    return ReadWideTarget(target, &targetData, 0);
 }
 
 bool ShellLinkFile::SetTarget(const std::string& text) {

@@ -29,12 +29,15 @@ public:
     // Reads the target path into `buffer` (of `size` bytes, zero-terminated;
     // a longer path is cut).
     bool GetTarget(char* buffer, int size, WIN32_FIND_DATAA* findData, DWORD flags);
-    // The target path as a shortcut folder's items carry it: read into a
-    // MAX_PATH buffer of wide characters, without flags.
+    // The target path as a shortcut folder's items carry it: read without
+    // flags.
     bool ReadTarget(std::string& target);
     bool SetTarget(const std::string& text);
 
 private:
+    // The target path, read into a MAX_PATH buffer of wide characters and
+    // given in the program's code page.
+    bool ReadWideTarget(std::string& target, WIN32_FIND_DATAW* findData, DWORD flags);
     template <class Action>
     bool WithPersistFile(const std::string& path, Action&& action);
     // The link's stream persistence and an empty stream in memory.

@@ -67,11 +67,11 @@ private:
 // Windows writes 12 bytes for a switch; anything up to this is copied as it is.
 constexpr size_t kLargestApproval = 64 * 1024;
 
-// The kinds of value a save stores where a load writes them on, each true for
-// a value of a kind a save writes. A value of any other kind was made by hand
-// or by another program: it is damaged, and a load refuses the whole
-// configuration. (A Links value is no kind of its own: bytes that are no
-// shortcut give way to a plain shortcut to the item's target.)
+// What a save stores, by kind: each check is true for a value of a kind a
+// save writes there. Any other value was made by hand or by another program
+// and is damaged, and a load refuses the configuration that holds it. (A
+// Links value has no check: bytes that are no shortcut give way to a plain
+// shortcut to the item's target.)
 // An Enabled or Disabled value of a Startup folder: the target, as text.
 bool IsFolderEntryKind(DWORD type);
 // A Files value: the file's bytes.
@@ -134,7 +134,8 @@ struct StoredLocation {
     bool holdsFiles = false;
     StoredValues approvals;      // Task Manager's switches of the items
     // The item names whose Files or Approved value is damaged (see
-    // IsStoredFileKind), which `files` and `approvals` leave out.
+    // IsStoredFileKind and IsStoredApprovalKind), which `files` and
+    // `approvals` leave out.
     std::set<std::string> damagedFiles;
     std::set<std::string> damagedApprovals;
 };
