@@ -36,6 +36,7 @@ std::string Summary(const std::string& name, const LoadChanges& changes) {
                 " and changes " + std::to_string(changes.changed) + " entries; " + std::to_string(changes.kept) +
                 " stay as they are.";
     }
+    if (changes.refused) text += " This configuration cannot be loaded: it holds entries that cannot be written.";
     if (!changes.deniedLocations.empty()) {
         text += " Only an administrator may change " + LocationNames(changes.deniedLocations) + ".";
     }

@@ -51,9 +51,14 @@ bool MoveOver(const std::string& from, const std::string& to) {
 
 }  // namespace
 
-bool ReadWholeFile(const std::string& path, size_t largest, std::string& bytes) {
-    UniqueHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+bool ReadWholeFile(const std::string& path, size_t largest, std::string& bytes, bool* unreadable) {
+    HANDLE opened = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    const DWORD error = GetLastError();
+    UniqueHandle file(opened);
+    if (unreadable != nullptr) {
+        *unreadable = !file && error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND;
+    }
     if (!file) return false;
     DWORD sizeHigh = 0;
     const DWORD size = GetFileSize(file.get(), &sizeHigh);

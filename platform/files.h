@@ -5,8 +5,11 @@
 #include <string>
 
 // Reads the whole file into `bytes`. False, with `bytes` unspecified, when the
-// file cannot be opened or read, or holds more than `largest` bytes.
-bool ReadWholeFile(const std::string& path, size_t largest, std::string& bytes);
+// file cannot be opened or read, or holds more than `largest` bytes. When
+// `unreadable` is given, it tells whether the file is there but could not be
+// opened for reading (another program holds it without sharing, or the user
+// may not read it), as against missing or merely too large.
+bool ReadWholeFile(const std::string& path, size_t largest, std::string& bytes, bool* unreadable = nullptr);
 
 // Makes `bytes` the whole content of the file at `path`, which may exist. The
 // bytes for an existing file go into a temporary file in the same folder

@@ -198,9 +198,13 @@ bool ServiceStartupList::Store() { return WriteItems(std::vector<StartupItem>(it
 
 bool ServiceStartupList::MayChange(unsigned char enabled) const { return enabled != 0 && MaySet(items); }
 
-bool ServiceStartupList::CanSet(const StartupItem& live, const StartupItem& stored) const {
+bool ServiceStartupList::IsSwitchValue(const StartupItem& stored) const {
     ServiceStart ignored;
-    return ReadServiceStart(live, ignored) && ReadServiceStart(stored, ignored);
+    return ReadServiceStart(stored, ignored);
+}
+
+bool ServiceStartupList::CanSet(const StartupItem& live, const StartupItem& stored) const {
+    return IsSwitchValue(live) && IsSwitchValue(stored);
 }
 
 bool ServiceStartupList::MaySet(const std::vector<StartupItem>& switches) const {

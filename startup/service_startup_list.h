@@ -49,6 +49,7 @@ public:
     void StopWatch(HANDLE handle) override;
 
     bool HoldsSwitches() const override { return true; }
+    bool IsSwitchValue(const StartupItem& stored) const override;
     bool CanSet(const StartupItem& live, const StartupItem& stored) const override;
     // Opens each service to be changed as a change opens it.
     bool MaySet(const std::vector<StartupItem>& switches) const override;

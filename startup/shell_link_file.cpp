@@ -2,10 +2,54 @@
 
 #include <objidl.h>
 
+#include <cstring>
 #include <limits>
 
+namespace {
+
+std::string Narrow(const wchar_t* text) {
+    const int size = WideCharToMultiByte(CP_ACP, 0, text, -1, nullptr, 0, nullptr, nullptr);
+    if (size <= 1) return std::string();
+    std::string narrow(static_cast<size_t>(size), '\0');
+    WideCharToMultiByte(CP_ACP, 0, text, -1, &narrow[0], size, nullptr, nullptr);
+    narrow.resize(static_cast<size_t>(size - 1));
+    return narrow;
+}
+
+bool Widen(const std::string& text, std::wstring& wide) {
+    wide.clear();
+    if (text.empty()) return true;
+    if (text.size() > static_cast<size_t>(std::numeric_limits<int>::max())) return false;
+    const int length = static_cast<int>(text.size());
+    const int size = MultiByteToWideChar(CP_ACP, 0, text.data(), length, nullptr, 0);
+    if (size <= 0) return false;
+    wide.assign(static_cast<size_t>(size), L'\0');
+    return MultiByteToWideChar(CP_ACP, 0, text.data(), length, &wide[0], size) == size;
+}
+
+// Copies `text` into `buffer` of `size` bytes, cut to fit, zero-terminated.
+void CopyCut(const std::string& text, char* buffer, size_t size) {
+    const size_t length = text.size() < size ? text.size() : size - 1;
+    std::memcpy(buffer, text.data(), length);
+    buffer[length] = '\0';
+}
+
+void NarrowFindData(const WIN32_FIND_DATAW& wide, WIN32_FIND_DATAA& narrow) {
+    narrow = WIN32_FIND_DATAA{};
+    narrow.dwFileAttributes = wide.dwFileAttributes;
+    narrow.ftCreationTime = wide.ftCreationTime;
+    narrow.ftLastAccessTime = wide.ftLastAccessTime;
+    narrow.ftLastWriteTime = wide.ftLastWriteTime;
+    narrow.nFileSizeHigh = wide.nFileSizeHigh;
+    narrow.nFileSizeLow = wide.nFileSizeLow;
+    CopyCut(Narrow(wide.cFileName), narrow.cFileName, sizeof narrow.cFileName);
+    CopyCut(Narrow(wide.cAlternateFileName), narrow.cAlternateFileName, sizeof narrow.cAlternateFileName);
+}
+
+}  // namespace
+
 ShellLinkFile::ShellLinkFile() {
-    CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA, link.receiveVoid());
+    CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW, link.receiveVoid());
 }
 
 ShellLinkFile::~ShellLinkFile() = default;
@@ -68,22 +112,31 @@ bool ShellLinkFile::SaveToBytes(std::string& bytes) {
            read == bytes.size();
 }
 
+bool ShellLinkFile::ReadWideTarget(std::string& target, WIN32_FIND_DATAW* findData, DWORD flags) {
+    if (!link) return false;
+    wchar_t wide[MAX_PATH] = {};
+    const bool read = SUCCEEDED(link->GetPath(wide, MAX_PATH, findData, flags));
+    wide[MAX_PATH - 1] = L'\0';
+    target = Narrow(wide);
+    return read;
+}
+
 bool ShellLinkFile::GetTarget(char* buffer, int size, WIN32_FIND_DATAA* findData, DWORD flags) {
     if (!link || size <= 0) return false;
-    buffer[0] = '\0';
-    const bool read = SUCCEEDED(link->GetPath(buffer, size, findData, flags));
-    buffer[size - 1] = '\0';
+    std::string target;
+    WIN32_FIND_DATAW wideData = {};
+    const bool read = ReadWideTarget(target, findData != nullptr ? &wideData : nullptr, flags);
+    CopyCut(target, buffer, static_cast<size_t>(size));
+    if (findData != nullptr) NarrowFindData(wideData, *findData);
     return read;
 }
 
 bool ShellLinkFile::ReadTarget(std::string& target) {
-    char buffer[MAX_PATH];
-    WIN32_FIND_DATAA targetData;
-    if (!GetTarget(buffer, MAX_PATH, &targetData, 0)) return false;
-    target = buffer;
-    return true;
+    WIN32_FIND_DATAW targetData;
+    return ReadWideTarget(target, &targetData, 0);
 }
 
 bool ShellLinkFile::SetTarget(const std::string& text) {
-    return link && SUCCEEDED(link->SetPath(text.c_str()));
+    std::wstring wide;
+    return link && Widen(text, wide) && SUCCEEDED(link->SetPath(wide.c_str()));
 }

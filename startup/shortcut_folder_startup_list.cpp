@@ -45,7 +45,30 @@ std::string ItemName(const char* fileName) {
     return name;
 }
 
+// Windows opens a device for the part of a name before its first dot, spaces
+// at its end dropped: "nul.txt" and "CON .lnk" are devices.
+bool IsDeviceName(const std::string& fileName) {
+    std::string base = fileName.substr(0, fileName.find('.'));
+    base.erase(base.find_last_not_of(' ') + 1);
+    for (char& c : base) {
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    }
+    if (base == "CON" || base == "PRN" || base == "AUX" || base == "NUL") return true;
+    return base.size() == 4 && (base.compare(0, 3, "COM") == 0 || base.compare(0, 3, "LPT") == 0) && base[3] >= '1' &&
+           base[3] <= '9';
+}
+
 }  // namespace
+
+bool IsFolderFileName(const std::string& fileName) {
+    if (fileName.empty() || fileName.back() == '.' || fileName.back() == ' ') return false;
+    for (const unsigned char c : fileName) {
+        if (c < 32 || c == '\\' || c == '/' || c == ':') return false;
+    }
+    return !IsDeviceName(fileName);
+}
+
+std::string FolderFileName(const StartupItem& item) { return item.IsFile() ? item.name : item.name + ".lnk"; }
 
 ShortcutFolderStartupList::ShortcutFolderStartupList(int index, std::string folderPath, HKEY disabledRootKey,
                                                      std::string disabled)
@@ -73,6 +96,7 @@ bool ShortcutFolderStartupList::EnumerateFolder(const std::string& folderPath) {
     std::map<std::wstring, KnownShortcut> kept;
     // Made when the first file has to be parsed.
     std::optional<ShellLinkFile> shortcut;
+    missedShortcut = false;
     WIN32_FIND_DATAA entry;
     FindHandle search(FindFirstFileA((folderPath + "*.*").c_str(), &entry));
     if (search.get() == INVALID_HANDLE_VALUE) {
@@ -106,7 +130,12 @@ bool ShortcutFolderStartupList::EnumerateFolder(const std::string& folderPath) {
             // Read once, for the shell and for a configuration; a file too
             // large to keep is left to the shell alone, as is a path the
             // shell refuses (it then stays no item).
-            read.whole = path.size() < MAX_PATH && ReadWholeFile(path, kLargestShortcut, read.bytes);
+            bool unreadable = false;
+            read.whole = path.size() < MAX_PATH && ReadWholeFile(path, kLargestShortcut, read.bytes, &unreadable);
+            if (unreadable) {
+                missedShortcut = true;
+                continue;
+            }
             if (!read.whole) read.bytes.clear();
             // Damaged shortcut files fail to load.
             if (!(read.whole ? shortcut->LoadFromBytes(read.bytes) : shortcut->LoadFrom(path))) continue;
@@ -147,6 +176,7 @@ bool ShortcutFolderStartupList::ShortcutFileBytes(const std::string& name, std::
 bool ShortcutFolderStartupList::WriteItem(const StartupItem& item) {
     if (item.IsFile()) return false;  // its bytes come with WriteWholeFile
     if (item.enabled != 0) {
+        if (!IsFolderFileName(FolderFileName(item))) return false;
         ShellLinkFile shortcut;
         shortcut.SetTarget(item.command);  // a target the shell refuses still leaves a shortcut, as ever
         const bool saved = shortcut.SaveTo(ShortcutPath(item.name));
@@ -170,6 +200,7 @@ bool ShortcutFolderStartupList::MayChange(unsigned char enabled) const {
 }
 
 bool ShortcutFolderStartupList::WriteShortcutFile(const std::string& name, const std::string& bytes) {
+    if (!IsFolderFileName(name + ".lnk")) return false;
     const bool written = ReplaceWholeFile(ShortcutPath(name), bytes);
     Rewrote(name + ".lnk");
     return written;
@@ -177,7 +208,7 @@ bool ShortcutFolderStartupList::WriteShortcutFile(const std::string& name, const
 
 bool ShortcutFolderStartupList::WriteWholeFile(const std::string& name, const std::string& bytes) {
     // Names come from a configuration, which may have been edited by hand.
-    if (name.empty() || name.find_first_of("\\/:") != std::string::npos) return false;
+    if (!IsFolderFileName(name)) return false;
     const std::string path = FilePath(name);
     return path.size() < MAX_PATH && ReplaceWholeFile(path, bytes);
 }
@@ -205,6 +236,10 @@ bool ShortcutFolderStartupList::WriteShortcuts(const std::string& folderPath, in
     for (const StartupItem& item : items) {
         // A file item's bytes are not in the list; its file stays as it is.
         if (!Selects(selector, item) || item.IsFile()) continue;
+        if (!IsFolderFileName(FolderFileName(item))) {
+            allSaved = false;
+            continue;
+        }
         const std::string path = folderPath + item.name + ".lnk";
         if (!shortcut.SetTarget(item.command) || !shortcut.SaveTo(path)) allSaved = false;
         Rewrote(item.name + ".lnk");

@@ -14,6 +14,19 @@ constexpr size_t kLargestFileItem = 1024 * 1024;
 // Shortcut files larger than this are not kept whole, only by their target.
 constexpr size_t kLargestShortcut = 64 * 1024;
 
+// True when a file of that name is a file of the folder itself, named exactly
+// so. Refused are the empty name, names holding a backslash, slash, colon or
+// control character (another folder, a drive, a stream), names ending in a
+// dot or a space (which the file system drops, "." and ".." among them) and
+// device names (CON, PRN, AUX, NUL, COM1 to COM9, LPT1 to LPT9, in any case,
+// with or without an extension).
+bool IsFolderFileName(const std::string& fileName);
+
+// The name of the file an item of a Startup folder is, or, switched off,
+// becomes when it is switched on: a shortcut's item name with ".lnk" added,
+// another file's own name.
+std::string FolderFileName(const StartupItem& item);
+
 // The startup list of a Startup folder: each shortcut file in the folder is an
 // enabled item (name = file name without extension, command = the shortcut's
 // target path), each value of the disabled key a disabled item. Every other
@@ -43,6 +56,10 @@ public:
     HANDLE StartWatch() override;
     HANDLE RearmWatch(HANDLE handle) override;
     void StopWatch(HANDLE handle) override;
+    // True when the last walk met a shortcut file it could not open (held
+    // open by another program without sharing, or not readable for the
+    // user): the list lacks it.
+    bool MissedEntries() const override { return missedShortcut; }
 
     // The file an enabled item of that name lives in.
     std::string ShortcutPath(const std::string& name) const { return folder + name + ".lnk"; }
@@ -50,10 +67,12 @@ public:
     std::string FilePath(const std::string& name) const { return folder + name; }
     // Makes `bytes` the whole shortcut file of the enabled item `name`,
     // without reading the list again; a failure leaves the old file or none.
+    // Every write of a shortcut is false for a name IsFolderFileName refuses
+    // with ".lnk" added.
     bool WriteShortcutFile(const std::string& name, const std::string& bytes);
     // The same for the file item `name`. A file item has no other way in:
-    // WriteItem cannot make it from the item alone. False for a name that is
-    // no plain file name, and for a path of 260 characters or more.
+    // WriteItem cannot make it from the item alone. False for a name
+    // IsFolderFileName refuses, and for a path of 260 characters or more.
     bool WriteWholeFile(const std::string& name, const std::string& bytes);
     // True when the folder holds under that file name something that is no
     // item (a sub-folder, a hidden system file, a file over kLargestFileItem).
@@ -95,4 +114,5 @@ private:
     // The file names (as written: a long name or its short form) of the
     // shortcut files the list wrote since the last walk.
     std::set<std::wstring> rewritten;
+    bool missedShortcut = false;
 };

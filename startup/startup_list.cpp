@@ -60,6 +60,8 @@ bool StartupList::Enable(StartupItem& item) {
     return Move(item, 1);
 }
 
+bool StartupList::IsSwitchValue(const StartupItem&) const { return false; }
+
 bool StartupList::CanSet(const StartupItem&, const StartupItem&) const { return false; }
 
 bool StartupList::MaySet(const std::vector<StartupItem>& switches) const { return switches.empty(); }

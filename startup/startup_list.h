@@ -65,6 +65,9 @@ public:
     // load sets the switches a configuration holds of installed things, and
     // never adds or removes one.
     virtual bool HoldsSwitches() const { return false; }
+    // For a list of switches: true when `stored` holds a value a switch of
+    // the list can have (a configuration edited by hand may hold any).
+    virtual bool IsSwitchValue(const StartupItem& stored) const;
     // For a list of switches: true when a load may give the installed switch
     // `live` the value of the stored one.
     virtual bool CanSet(const StartupItem& live, const StartupItem& stored) const;
@@ -78,6 +81,9 @@ public:
     virtual HANDLE StartWatch() = 0;
     virtual HANDLE RearmWatch(HANDLE handle) = 0;
     virtual void StopWatch(HANDLE handle) = 0;
+    // True when the last read left out an entry of a place because it could
+    // not be read, so that a copy of the list would lack it.
+    virtual bool MissedEntries() const { return false; }
 
     // Empties both places. An entry that storage refuses to remove is left
     // where it is and the rest are still removed. Every entry is deleted

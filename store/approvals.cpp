@@ -38,13 +38,11 @@ std::string ApprovalValueName(const ApprovalPlace& place, const StartupItem& ite
     return place.shortcutFiles && !item.IsFile() ? item.name + ".lnk" : item.name;
 }
 
-// The stored switch of a name a shortcut and a file share (`shared`) is the
-// shortcut's: the file's is not carried, and a load leaves it as it is.
+}  // namespace
+
 bool SwitchCarried(const StartupItem& item, const std::set<std::wstring>& shared) {
     return item.enabled != 0 && !(item.IsFile() && shared.count(NameKey(item.name)) != 0);
 }
-
-}  // namespace
 
 StoredValues ReadApprovals(int locationIndex, const StartupList& live) {
     StoredValues values;

@@ -9,6 +9,7 @@
 #include "startup/startup_list.h"
 #include "store/configuration_layout.h"
 
+#include <set>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,12 @@
 // name, for the location's "Approved" key; none for a location without
 // approvals (no approval place, or no approval key on this system).
 StoredValues ReadApprovals(int locationIndex, const StartupList& live);
+
+// True when a configuration carries the switch of the item: an enabled item,
+// but for a file that shares its name with a shortcut (`shared`, as
+// NamesSharedWithShortcuts gives them), whose stored switch is the
+// shortcut's (the file's is left as it is).
+bool SwitchCarried(const StartupItem& item, const std::set<std::wstring>& shared);
 
 // True when a switch keeps its entry from starting.
 bool IsSwitchedOff(const std::string& approval);

@@ -126,7 +126,14 @@ bool StoredFolderList::WriteItems(const std::vector<StartupItem>& changed) {
     return RegistryStartupList::WriteItems(written);
 }
 
-StoredValues ReadStoredValues(const StartupList& stored, const std::string& keyPath, size_t largest) {
+bool IsFolderEntryKind(DWORD type) { return type == REG_SZ || type == REG_EXPAND_SZ; }
+
+bool IsStoredFileKind(DWORD type, size_t) { return type == REG_BINARY; }
+
+bool IsStoredApprovalKind(DWORD type, size_t size) { return type == REG_BINARY && size >= 4; }
+
+StoredValues ReadStoredValues(const StartupList& stored, const std::string& keyPath, size_t largest,
+                              ValueKindCheck check, std::set<std::string>* damaged) {
     StoredValues values;
     // An empty path would open HKEY_CURRENT_USER itself.
     if (keyPath.empty()) return values;
@@ -137,18 +144,27 @@ StoredValues ReadStoredValues(const StartupList& stored, const std::string& keyP
     for (const StartupItem& item : stored.Items()) {
         if (item.enabled != 0) wanted.emplace(NameKey(item.name), &item.name);
     }
+    // A value the check refuses is kept out, its item's name noted.
+    auto keep = [&](const std::string& name, DWORD type, std::string_view data) {
+        if (check == nullptr || check(type, data.size())) {
+            values[name].assign(data);
+        } else if (damaged != nullptr) {
+            damaged->insert(name);
+        }
+    };
     // One walk over the key reads every value once, unless a value too large
     // to keep would make the walk's buffer that large: then each is asked for.
     if (LongestValueData(key.get()) <= largest) {
-        ForEachRegistryValue(key.get(), [&](std::string_view name, DWORD, std::string_view data) {
+        ForEachRegistryValue(key.get(), [&](std::string_view name, DWORD type, std::string_view data) {
             auto found = wanted.find(NameKey(std::string(name)));
-            if (found != wanted.end()) values[*found->second].assign(data);
+            if (found != wanted.end()) keep(*found->second, type, data);
         }, true);
         return values;
     }
     std::string bytes;
+    DWORD type = REG_NONE;
     for (const auto& [nameKey, name] : wanted) {
-        if (GetRegistryBinary(key.get(), *name, largest, bytes)) values[*name] = bytes;
+        if (GetRegistryBinary(key.get(), *name, largest, bytes, &type)) keep(*name, type, bytes);
     }
     return values;
 }
@@ -171,7 +187,8 @@ void ReadStoredFiles(const StoredPaths& paths, StoredLocation& location) {
     location.holdsFiles = static_cast<bool>(OpenRegistryKey(HKEY_CURRENT_USER, paths.files, kRegistryRead));
     const std::vector<StartupItem>& items = location.items->Items();
     if (std::any_of(items.begin(), items.end(), [](const StartupItem& item) { return item.IsFile(); })) {
-        location.files = ReadStoredValues(*location.items, paths.files, kLargestFileItem);
+        location.files =
+            ReadStoredValues(*location.items, paths.files, kLargestFileItem, IsStoredFileKind, &location.damagedFiles);
     }
 }
 
@@ -190,7 +207,8 @@ StoredConfiguration ReadConfiguration(const StartupLocationSet& locations, const
         location.items = OpenStoredLocation(paths);
         if (IsFolderLocation(index)) location.shortcutFiles = ReadStoredValues(*location.items, paths.links, kLargestShortcut);
         if (IsFolderLocation(index)) ReadStoredFiles(paths, location);
-        location.approvals = ReadStoredValues(*location.items, paths.approved, kLargestApproval);
+        location.approvals = ReadStoredValues(*location.items, paths.approved, kLargestApproval, IsStoredApprovalKind,
+                                              &location.damagedApprovals);
         configuration.locations.push_back(std::move(location));
     }
     return configuration;

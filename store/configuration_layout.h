@@ -24,6 +24,7 @@
 #include <cstddef>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -75,6 +76,19 @@ private:
 // Windows writes 12 bytes for a switch; anything up to this is copied as it is.
 constexpr size_t kLargestApproval = 64 * 1024;
 
+// What a save stores, by kind: each check is true for a value of a kind a
+// save writes there. Any other value was made by hand or by another program
+// and is damaged, and a load refuses the configuration that holds it. (A
+// Links value has no check: bytes that are no shortcut give way to a plain
+// shortcut to the item's target.)
+// An Enabled or Disabled value of a Startup folder: the target, as text.
+bool IsFolderEntryKind(DWORD type);
+// A Files value: the file's bytes.
+bool IsStoredFileKind(DWORD type, size_t size);
+// An Approved value: a switch, whose first 4 bytes say whether it is on.
+bool IsStoredApprovalKind(DWORD type, size_t size);
+using ValueKindCheck = bool (*)(DWORD type, size_t size);
+
 // The stored copy of one location: a registry list over its Enabled and
 // Disabled keys inside the configuration, read in full; for a Startup folder,
 // a StoredFolderList; for services, a StoredServiceList.
@@ -108,8 +122,11 @@ private:
 using StoredValues = std::map<std::string, std::string>;
 
 // The value named after each enabled item of `stored` in the key `keyPath`
-// (below HKEY_CURRENT_USER), when it holds at most `largest` bytes.
-StoredValues ReadStoredValues(const StartupList& stored, const std::string& keyPath, size_t largest);
+// (below HKEY_CURRENT_USER), when it holds at most `largest` bytes. With a
+// `check`, a value it refuses is left out and its item's name put into
+// `damaged`.
+StoredValues ReadStoredValues(const StartupList& stored, const std::string& keyPath, size_t largest,
+                              ValueKindCheck check = nullptr, std::set<std::string>* damaged = nullptr);
 
 // Writes each value as REG_BINARY into the key `keyPath` (below
 // HKEY_CURRENT_USER), which is made with the first value so that no empty key
@@ -126,6 +143,11 @@ struct StoredLocation {
     // for its shortcuts (it was saved with a Files key).
     bool holdsFiles = false;
     StoredValues approvals;      // Task Manager's switches of the items
+    // The item names whose Files or Approved value is damaged (see
+    // IsStoredFileKind and IsStoredApprovalKind), which `files` and
+    // `approvals` leave out.
+    std::set<std::string> damagedFiles;
+    std::set<std::string> damagedApprovals;
 };
 
 // A configuration read into memory, so that what is done with it no longer

@@ -81,6 +81,8 @@ Staging StageConfiguration(const StartupLocationSet& locations, bool readAgain, 
         if (locations.Slot(index) == nullptr) continue;
         copies.push_back(GatherLocation(locations, index, readAgain));
         if (!WriteLocationCopy(copies.back(), kStagingKey)) complete = false;
+        // An entry the list could not read would be missing from the copy.
+        if (locations.Slot(index)->MissedEntries()) complete = false;
         if (!StoreStepReached(StoreStep::LocationStaged)) return Staging::Stopped;
     }
     return complete ? Staging::Complete : Staging::Incomplete;
@@ -127,6 +129,9 @@ LoadResult StartupLocationSet::TryLoadConfiguration(const std::string& name) {
     if (!IsConfigurationName(name) || !lock) return result;
     const StoredConfiguration stored = ReadConfiguration(*this, name);
     const LoadPlan plan = PlanLoad(*this, stored, !listsCurrent || lock.Contended());
+    // A configuration that holds an entry no load may write is refused
+    // before anything changes, backup and rights check included.
+    if (plan.Refused()) return result;
     // All or nothing: a load that would stop at a place the user may not
     // change leaves half a configuration behind.
     result.deniedLocations = DeniedLocations(plan, *this);

@@ -18,6 +18,8 @@ namespace {
 
 const char kProgramNotFound[] = "program not found";
 const char kRunsOnce[] = "runs once";
+const char kInvalidName[] = "invalid name";
+const char kDamagedValue[] = "damaged value";
 
 bool IsText(DWORD type) { return type == REG_SZ || type == REG_EXPAND_SZ; }
 
@@ -59,6 +61,8 @@ struct LocationSides {
     StoredValues switchesAfter;
     // Names a shortcut and a file share, whose switch is the shortcut's.
     std::set<std::wstring> shared;
+    // The stored entries the load refuses.
+    std::map<ItemKey, Refusal> refusals;
 };
 
 std::string Describe(const StartupItem& item, const StoredValues& switches, const std::set<std::wstring>& shared) {
@@ -84,8 +88,12 @@ bool ProgramMissing(int locationIndex, const StartupItem& item) {
     return !CommandProgramExists(item.type == REG_EXPAND_SZ ? ExpandEnvironment(item.command) : item.command);
 }
 
-std::string Note(int locationIndex, EntryChange change, const StartupItem& after) {
-    std::string note = ProgramMissing(locationIndex, after) ? kProgramNotFound : "";
+std::string Note(const LocationSides& sides, EntryChange change, const StartupItem& after) {
+    const int locationIndex = sides.locationIndex;
+    std::string note;
+    const auto refusal = sides.refusals.find(KeyOf(after));
+    if (refusal != sides.refusals.end()) note = refusal->second == Refusal::InvalidName ? kInvalidName : kDamagedValue;
+    if (ProgramMissing(locationIndex, after)) note += (note.empty() ? "" : "; ") + std::string(kProgramNotFound);
     if (change == EntryChange::Add && after.enabled != 0 && Location(locationIndex).runsOnce) {
         note += (note.empty() ? "" : "; ") + std::string(kRunsOnce);
     }
@@ -107,7 +115,7 @@ ChangeRow MakeRow(const LocationSides& sides, const StartupItem* now, const Star
     if (now != nullptr) row.now = Describe(*now, sides.switchesNow, sides.shared);
     if (after != nullptr) {
         row.after = Describe(*after, sides.switchesAfter, sides.shared);
-        row.note = Note(row.locationIndex, row.change, *after);
+        row.note = Note(sides, row.change, *after);
     }
     return row;
 }
@@ -143,6 +151,7 @@ void AddLocationRows(const StartupList& live, const LocationPlan* plan, std::vec
     sides.switchesNow = ReadApprovals(sides.locationIndex, live);
     sides.switchesAfter = plan != nullptr ? plan->stored->approvals : sides.switchesNow;
     if (plan != nullptr) sides.rewritten = Rewritten(*plan);
+    if (plan != nullptr) sides.refusals = plan->refusals;
     const StartupList& after = plan != nullptr ? *plan->stored->items : live;
     sides.shared = NamesSharedWithShortcuts(live.Items());
     for (const std::wstring& name : NamesSharedWithShortcuts(after.Items())) sides.shared.insert(name);
@@ -200,8 +209,10 @@ void AddSwitchRows(const StartupList& live, const LocationPlan* plan, std::vecto
     const int index = live.LocationIndex();
     const LocationKind kind = Location(index).kind;
     std::map<std::wstring, const StartupItem*> writes;
+    std::set<std::wstring> damaged;
     if (plan != nullptr) {
         for (const StartupItem& item : plan->writes) writes[NameKey(item.name)] = &item;
+        for (const auto& [key, refusal] : plan->refusals) damaged.insert(std::get<2>(key));
     }
     std::set<std::wstring> installed;
     std::map<std::wstring, ChangeRow> sorted;
@@ -213,12 +224,15 @@ void AddSwitchRows(const StartupList& live, const LocationPlan* plan, std::vecto
             row.change = EntryChange::Change;
             row.after = SwitchText(kind, *write->second);
         }
+        if (damaged.count(NameKey(item.name)) != 0) row.note = kDamagedValue;
         sorted.emplace(NameKey(row.entry), std::move(row));
     }
     const std::vector<StartupItem> none;
     for (const StartupItem& item : plan != nullptr ? plan->stored->items->Items() : none) {
         if (installed.count(NameKey(item.name)) != 0 || live.Installed(item.name)) continue;
-        sorted.emplace(NameKey(item.name), ChangeRow{index, item.name, EntryChange::Keep, "", "", kNotInstalled});
+        const std::string note = damaged.count(NameKey(item.name)) != 0 ? kDamagedValue + std::string("; ") : "";
+        sorted.emplace(NameKey(item.name),
+                       ChangeRow{index, item.name, EntryChange::Keep, "", "", note + kNotInstalled});
     }
     for (auto& [entry, row] : sorted) rows.push_back(std::move(row));
 }
@@ -267,6 +281,7 @@ LoadChanges WorkOutLoadChanges(const StartupLocationSet& locations, const std::s
         }
     }
     for (const ChangeRow& row : changes.rows) ++CountOf(changes, row.change);
-    changes.deniedLocations = DeniedLocations(plan, locations);
+    changes.refused = plan.Refused();
+    if (!changes.refused) changes.deniedLocations = DeniedLocations(plan, locations);
     return changes;
 }

@@ -25,7 +25,8 @@ struct ChangeRow {
     // The entry as it is and as the load leaves it; empty where there is none.
     std::string now;
     std::string after;
-    // "program not found" and "runs once", "; " between them when both hold.
+    // "invalid name" or "damaged value" (an entry that makes the load refused),
+    // "program not found" and "runs once", "; " between them when more hold.
     std::string note;
 };
 
@@ -37,8 +38,11 @@ struct LoadChanges {
     int removed = 0;
     int changed = 0;
     int kept = 0;
+    // The configuration holds entries no load may write: its load is refused
+    // whole, before anything else is looked at.
+    bool refused = false;
     // The locations, in slot order, the load would be refused for want of
-    // rights to change.
+    // rights to change; none when it is refused for its entries.
     std::vector<int> deniedLocations;
 };
 

@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <map>
+#include <set>
 #include <utility>
 
 namespace {
@@ -119,6 +120,23 @@ void PlanSwitches(const StartupList& stored, const StartupList& live, LocationPl
     }
 }
 
+// The stored entries of the location that no load may write: names that are
+// no file of a Startup folder, and damaged values, among them the switches a
+// load would set.
+void PlanRefusals(const StoredLocation& stored, LocationPlan& plan) {
+    const bool folder = IsFolderLocation(stored.locationIndex);
+    const std::set<std::wstring> shared = NamesSharedWithShortcuts(stored.items->Items());
+    for (const StartupItem& item : stored.items->Items()) {
+        if (folder && !IsFolderFileName(FolderFileName(item))) {
+            plan.refusals[KeyOf(item)] = Refusal::InvalidName;
+        } else if ((folder && !IsFolderEntryKind(item.type)) ||
+                   (item.IsFile() && stored.damagedFiles.count(item.name) != 0) ||
+                   (SwitchCarried(item, shared) && stored.damagedApprovals.count(item.name) != 0)) {
+            plan.refusals[KeyOf(item)] = Refusal::DamagedValue;
+        }
+    }
+}
+
 LocationPlan PlanLocation(const StoredLocation& stored, const StartupLocationSet& locations) {
     LocationPlan plan;
     plan.locationIndex = stored.locationIndex;
@@ -126,6 +144,13 @@ LocationPlan PlanLocation(const StoredLocation& stored, const StartupLocationSet
     const StartupList& live = *locations.Slot(stored.locationIndex);
     if (live.HoldsSwitches()) {
         PlanSwitches(*stored.items, live, plan);
+        // A damaged switch of something installed that is no item of the
+        // list is never set, and shown nowhere: it keeps no load from running.
+        for (const StartupItem& item : stored.items->Items()) {
+            if (!live.IsSwitchValue(item) && (live.Holds(item.name, 1) || !live.Installed(item.name))) {
+                plan.refusals[KeyOf(item)] = Refusal::DamagedValue;
+            }
+        }
         return plan;
     }
     const ShortcutFolderStartupList* folder = locations.FolderList(stored.locationIndex);
@@ -136,6 +161,7 @@ LocationPlan PlanLocation(const StoredLocation& stored, const StartupLocationSet
     plan.removals = live.ItemsNotIn(*stored.items);
     if (folder != nullptr) PlanStoredFiles(stored, *folder, plan);
     plan.approvals = PlanApprovals(stored.locationIndex, *stored.items, stored.approvals);
+    PlanRefusals(stored, plan);
     return plan;
 }
 
@@ -150,6 +176,11 @@ bool Touches(const std::vector<StartupItem>& items, unsigned char enabled) {
 
 bool LocationPlan::ChangesPlace(unsigned char enabled) const {
     return Touches(writes, enabled) || Touches(removals, enabled) || (enabled != 0 && !shortcutFiles.empty());
+}
+
+bool LoadPlan::Refused() const {
+    return std::any_of(locations.begin(), locations.end(),
+                       [](const LocationPlan& location) { return !location.refusals.empty(); });
 }
 
 LoadPlan PlanLoad(const StartupLocationSet& locations, const StoredConfiguration& stored, bool readLists) {

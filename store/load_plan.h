@@ -7,6 +7,7 @@
 #include "store/approvals.h"
 #include "store/configuration_layout.h"
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,13 @@ class StartupLocationSet;
 struct ShortcutFile {
     std::string name;
     std::string bytes;
+};
+
+// Why a load may not write a stored entry, and so refuses the whole
+// configuration before it changes anything.
+enum class Refusal {
+    InvalidName,   // no file name of the Startup folder (IsFolderFileName)
+    DamagedValue,  // a stored value of a kind no save writes (IsFolderEntryKind and beside it)
 };
 
 // What a load changes in one location.
@@ -33,6 +41,8 @@ struct LocationPlan {
     // Entries the configuration does not hold.
     std::vector<StartupItem> removals;
     std::vector<ApprovalChange> approvals;
+    // The stored entries no load may write, by the key of the stored item.
+    std::map<ItemKey, Refusal> refusals;
 
     // True when the location's live place or disabled place (`enabled` 0)
     // is written or has an entry removed.
@@ -42,6 +52,9 @@ struct LocationPlan {
 struct LoadPlan {
     // In slot order, one for each location of the configuration read.
     std::vector<LocationPlan> locations;
+
+    // True when a location refuses an entry: then the load is refused whole.
+    bool Refused() const;
 };
 
 // Reads every present location again (unless `readLists` is false: the

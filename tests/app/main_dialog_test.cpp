@@ -369,6 +369,17 @@ HWND OpenChanges(HWND dialog) {
     return view.window;
 }
 
+// The view's rows with the kept ones shown, but those of the prefix's own
+// services, which stay as they are after every other row; `services` counts them.
+std::vector<std::string> RowsBesideServices(HWND view, size_t& services) {
+    if (!driver::Checked(view, IDC_SHOW_KEPT)) driver::Click(view, IDC_SHOW_KEPT);
+    std::vector<std::string> rows = driver::ListViewRows(view, IDC_CHANGE_LIST);
+    services = 0;
+    while (services < rows.size() && rows[rows.size() - 1 - services].rfind("SystemServices|", 0) == 0) ++services;
+    rows.resize(rows.size() - services);
+    return rows;
+}
+
 }  // namespace
 
 TEST_CASE(DeleteNeedsAChosenEntryAndAsksFirst) {
@@ -415,16 +426,13 @@ TEST_CASE(TheChangesViewShowsTheLoadAndChangesNothing) {
     CHECK_EQ(driver::ControlText(view, IDC_SHOW_KEPT), "Show entries that stay as they are");
     CHECK_EQ(driver::ControlText(view, IDOK) + "/" + driver::ControlText(view, IDCANCEL), "Load/Close");
     CHECK_EQ(driver::ListViewRows(view, IDC_CHANGE_LIST), std::vector<std::string>{"HKCU-Run|Other|remove|C:\\Other.exe||"});
-    driver::Click(view, IDC_SHOW_KEPT);
-    std::vector<std::string> rows = driver::ListViewRows(view, IDC_CHANGE_LIST);
-    // Then the prefix's own services, which stay as they are.
-    REQUIRE(rows.size() > 2);
-    CHECK_EQ(summary, "Loading \"Work\" adds 0, removes 1 and changes 0 entries; " + std::to_string(rows.size() - 1) +
+    size_t services = 0;
+    CHECK_EQ(RowsBesideServices(view, services),
+             (std::vector<std::string>{"HKCU-Run|Other|remove|C:\\Other.exe||",
+                                       "HKCU-Run|Work|keep|C:\\Work.exe|C:\\Work.exe|program not found"}));
+    CHECK(services > 0);
+    CHECK_EQ(summary, "Loading \"Work\" adds 0, removes 1 and changes 0 entries; " + std::to_string(1 + services) +
                           " stay as they are.");
-    for (size_t at = 2; at < rows.size(); ++at) CHECK(rows[at].rfind("SystemServices|", 0) == 0);
-    rows.resize(2);
-    CHECK_EQ(rows, (std::vector<std::string>{"HKCU-Run|Other|remove|C:\\Other.exe||",
-                                             "HKCU-Run|Work|keep|C:\\Work.exe|C:\\Work.exe|program not found"}));
     PostMessageA(view, WM_SYSCOMMAND, SC_CLOSE, 0);
     CHECK(driver::WaitUntilGone(view));
     CHECK(driver::NoBoxOpen(dialog));
@@ -457,4 +465,24 @@ TEST_CASE(LoadInTheChangesViewLoadsAsOkDoes) {
     CHECK_EQ(driver::ListEntries(dialog, IDC_CONFIGURATIONS), (std::vector<std::string>{"(before last load)", "Work"}));
     CHECK_EQ(driver::ControlText(dialog, IDC_CONFIGURATIONS), "Work");
     CHECK_EQ(EntryButtons(dialog), kEnabled);
+}
+
+TEST_CASE(TheChangesViewSaysWhichEntriesKeepAConfigurationFromLoading) {
+    Reset({"Work"}, {"Other"});
+    const std::string work = std::string(kStore) + "\\Work\\";
+    fixture::SetString(HKEY_CURRENT_USER, work + "UserStartup\\Disabled", "..\\Out", "C:\\Out.exe");
+    fixture::SetRaw(HKEY_CURRENT_USER, work + "HKCU-Run\\Approved", "Work", REG_BINARY, "\x03\0\0", 3);
+    OpenDialog dialog;
+    HWND view = OpenChanges(dialog);
+    const std::string summary = driver::ControlText(view, IDC_CHANGE_SUMMARY);
+    size_t services = 0;
+    CHECK_EQ(RowsBesideServices(view, services),
+             (std::vector<std::string>{"UserStartup|..\\Out|add||C:\\Out.exe (disabled)|invalid name; program not found",
+                                       "HKCU-Run|Other|remove|C:\\Other.exe||",
+                                       "HKCU-Run|Work|add||C:\\Work.exe|damaged value; program not found"}));
+    CHECK_EQ(summary, "Loading \"Work\" adds 2, removes 1 and changes 0 entries; " + std::to_string(services) +
+                          " stay as they are. This configuration cannot be loaded: it holds entries that cannot be "
+                          "written.");
+    PostMessageA(view, WM_SYSCOMMAND, SC_CLOSE, 0);
+    CHECK(driver::WaitUntilGone(view));
 }

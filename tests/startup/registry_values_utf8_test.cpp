@@ -2,7 +2,10 @@
 // take more bytes than the registry's UTF-16 lengths announce.
 #include "harness/check.h"
 #include "harness/fixtures.h"
+#include "harness/live_locations.h"
 #include "startup/registry_startup_list.h"
+
+#include <shlobj.h>
 
 TEST_CASE(LongUtf8NamesAndTextsDoNotEndTheEnumeration) {
     REQUIRE(GetACP() == CP_UTF8);
@@ -23,4 +26,22 @@ TEST_CASE(LongUtf8NamesAndTextsDoNotEndTheEnumeration) {
     list.RemoveAll();
     CHECK(list.Items().empty());
     CHECK(fixture::ValueNamesW(HKEY_CURRENT_USER, live).empty());
+}
+
+TEST_CASE(ANonAsciiShortcutTargetIsStoredAndWrittenExactly) {
+    REQUIRE(GetACP() == CP_UTF8);
+    fixture::Catalog catalog;
+    const std::string folder = fixture::StartupFolder(CSIDL_STARTUP);
+    // "Ünï " and 100 times "中": fewer characters than MAX_PATH, more bytes in UTF-8.
+    std::string target = "C:\\Tools\\\xc3\x9cn\xc3\xaf ";
+    for (int i = 0; i < 100; ++i) target += "\xe4\xb8\xad";
+    REQUIRE(fixture::MakeShortcut(folder + "Tool.lnk", target + ".exe"));
+    REQUIRE(catalog.set.SaveConfiguration("Wide"));
+    const std::string stored = std::string(fixture::kConfigurations) + "\\Wide\\UserStartup";
+    CHECK_EQ(fixture::ReadValue(HKEY_CURRENT_USER, stored + "\\Enabled", "Tool"), target + ".exe");
+    // Without its stored bytes the shortcut is made again from its target.
+    fixture::DeleteTree(HKEY_CURRENT_USER, stored + "\\Links");
+    fixture::ClearLiveLocations();
+    CHECK(catalog.set.LoadConfiguration("Wide"));
+    CHECK_EQ(fixture::ShortcutsIn(folder), std::vector<std::string>{"Tool=" + target + ".exe"});
 }

@@ -488,3 +488,25 @@ TEST_CASE(EnableKeepsTheDisabledValueWhenTheShortcutCannotBeWritten) {
     CHECK(fixture::FolderEntries(setup.folder.path()).empty());
     CHECK_EQ(Describe(list.Items()), std::string("[a|b|C:\\Tools\\ab.exe|0]"));
 }
+
+// ---- Names a load may give a file of the folder -----------------------------------------------------------------
+
+TEST_CASE(OnlyNamesOfFilesOfTheFolderItselfAreWritten) {
+    Setup setup("names");
+    // The names the rule gets wrong.
+    std::vector<std::string> wrong;
+    for (const char* name : {"", "a\\b", "..\\up.bat", "a/b", "a:b", "a\x1f" "b", ".", "..", "trail.", "trail ", "CON",
+                             "nul", "Com1.txt", "lpt9.lnk", "AUX .bat", "PRN.a.b"}) {
+        if (IsFolderFileName(name)) wrong.push_back(name);
+    }
+    for (const char* name : {"a b.lnk", "\xc3\xbc.bat", "x..y", ".lnk", "CONSOLE", "COM0", "LPT10", "nul_"}) {
+        if (!IsFolderFileName(name)) wrong.push_back(name);
+    }
+    CHECK_EQ(wrong, std::vector<std::string>{});
+    auto list = setup.List();
+    // A shortcut's name counts with ".lnk".
+    CHECK(!list.WriteItem(StartupItem("..\\Out", "C:\\Tools\\out.exe", 1)));
+    CHECK(!list.WriteShortcutFile("NUL", "bytes"));
+    CHECK(!list.WriteWholeFile("..\\out.bat", "x"));
+    CHECK(!fixture::FileExists(setup.folder.file("..\\Out.lnk")) && !fixture::FileExists(setup.folder.file("..\\out.bat")));
+}

@@ -1,6 +1,7 @@
 #include "catalog/startup_location_set.h"
 #include "catalog/location_table.h"
 #include "store/configuration_store.h"
+#include "platform/handles.h"
 #include "startup/shortcut_folder_startup_list.h"
 #include "store/load_plan.h"
 #include "store/store_journal.h"
@@ -326,19 +327,17 @@ TEST_CASE(ALoadThatCannotPlaceAnItemReportsFailureAndLoadsTheRest) {
     fixture::SetString(HKEY_CURRENT_USER, Stored("Bad", "UserStartup\\Enabled"), "a|b", "C:\\windows\\notepad.exe");
     fixture::SetString(HKEY_CURRENT_USER, Stored("Long", "UserStartup\\Enabled"), std::string(250, 'n'),
                        "C:\\windows\\notepad.exe");
-    // Nor a file of so long a path, or one outside the folder.
-    for (const auto& [name, file] : {std::pair{"Long file", std::string(250, 'f') + ".bat"}, {"Out", "..\\out.bat"}}) {
-        fixture::SetRaw(HKEY_CURRENT_USER, Stored(name, "UserStartup\\Files"), file, REG_BINARY, "x", 1);
-        fixture::SetString(HKEY_CURRENT_USER, Stored(name, "UserStartup\\Enabled"), file, userStartup + file);
-    }
-    for (const char* name : {"Bad", "Long", "Long file", "Out"}) {
+    // Nor a file of so long a path.
+    const std::string file = std::string(250, 'f') + ".bat";
+    fixture::SetRaw(HKEY_CURRENT_USER, Stored("Long file", "UserStartup\\Files"), file, REG_BINARY, "x", 1);
+    fixture::SetString(HKEY_CURRENT_USER, Stored("Long file", "UserStartup\\Enabled"), file, userStartup + file);
+    for (const char* name : {"Bad", "Long", "Long file"}) {
         fixture::SetString(HKEY_CURRENT_USER, Stored(name, "HKCU-Run\\Enabled"), "Good", "good.exe");
         fixture::SetString(HKEY_CURRENT_USER, fixture::kHkcuRun, "Old", "old.exe");
         CHECK(!catalog.set.LoadConfiguration(name));
         CHECK_EQ(fixture::Snapshot(HKEY_CURRENT_USER, fixture::kHkcuRun), std::vector<std::string>{"Good=good.exe"});
         CHECK(fixture::FolderEntries(userStartup).empty());
     }
-    CHECK(!fixture::FileExists(userStartup + "..\\out.bat"));
     // A configuration whose items all arrive is a success.
     fixture::SetString(HKEY_CURRENT_USER, Stored("Fine", "UserStartup\\Enabled"), "Fine", "C:\\windows\\notepad.exe");
     CHECK(catalog.set.LoadConfiguration("Fine"));
@@ -350,6 +349,13 @@ TEST_CASE(AFailedSaveLeavesTheOldConfigurationAndStoresNoNewName) {
     REQUIRE(catalog.set.SaveConfiguration("Kept"));
     const std::vector<std::string> kept = fixture::Tree(HKEY_CURRENT_USER, Stored("Kept"));
     Refill("new");
+    {
+        // A shortcut another program holds open without sharing: it is not left out.
+        const std::string held = userStartup + "User new.lnk";
+        const UniqueHandle file(CreateFileA(held.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+        REQUIRE(file);
+        CHECK(!catalog.set.SaveConfiguration("Kept"));
+    }
     {
         // A program's key that takes no new key: found out before the old copy goes.
         fixture::ReadOnlyKey readOnly(HKEY_CURRENT_USER, kConfigurations);
@@ -949,4 +955,53 @@ TEST_CASE(ServicesStartAgainAsTheyWereSavedAndNothingElseOfThemChanges) {
     CHECK_EQ(fixture::ServiceStartType(automatic.name()), static_cast<DWORD>(SERVICE_DISABLED));
     CHECK_EQ(fixture::ServiceStartType(onDemand.name()), static_cast<DWORD>(SERVICE_AUTO_START));
     CHECK_EQ(fixture::ServiceStartType("PlugPlay"), plugPlay);
+}
+
+// ---- Configurations no load may write ------------------------------------------------------------------------
+
+TEST_CASE(AConfigurationWithANameOrValueNoLoadMayWriteIsRefusedWhole) {
+    Catalog catalog;
+    FillEveryLocation("saved");
+    REQUIRE(fixture::WriteFileText(userStartup + "run.bat", "@echo off\r\n"));
+    REQUIRE(catalog.set.SaveConfiguration("Saved"));
+    REQUIRE(catalog.set.LoadConfiguration("Saved"));  // a backup to keep
+    const std::string aside = fixture::UniqueTestPath("saved");
+    fixture::CopyTree(HKEY_CURRENT_USER, Stored("Saved"), aside);
+    Refill("current");
+    SetApproval(HKEY_CURRENT_USER, "Run", "User run current", switchedOff);
+    const std::string existing = userStartup + "..\\Existing.lnk";
+    REQUIRE(fixture::MakeShortcut(existing, "C:\\windows\\regedit.exe"));
+    const std::string existingBytes = fixture::ReadFileBytes(existing);
+    const std::vector<std::string> live = fixture::LiveState();
+    const std::vector<std::string> backup = fixture::Tree(HKEY_CURRENT_USER, Stored(kBeforeLastLoad));
+    const std::vector<std::string> switches = fixture::Tree(HKEY_CURRENT_USER, fixture::kStartupApproved);
+    const std::string notepad = "C:\\windows\\notepad.exe";
+    // Names: over a file outside the folder, a device switched off, one the file system would cut; then damage.
+    const std::tuple<std::string, std::string, DWORD, std::string> edits[] = {
+        {"UserStartup\\Enabled", "..\\Existing", REG_SZ, notepad},
+        {"CommonStartup\\Disabled", "NUL", REG_SZ, notepad},
+        {"UserStartup\\Files", "trail.", REG_BINARY, "x"},
+        {"UserStartup\\Enabled", "User saved", REG_DWORD, std::string("\x01\0\0\0", 4)},
+        {"UserStartup\\Files", "run.bat", REG_SZ, std::string("hello text", 11)},
+        {"HKCU-Run\\Approved", "User run saved", REG_BINARY, std::string("\x03\0\0", 3)},
+    };
+    driver::Monitor monitor;
+    for (const auto& [key, name, type, data] : edits) {
+        fixture::DeleteTree(HKEY_CURRENT_USER, Stored("Saved"));
+        fixture::CopyTree(HKEY_CURRENT_USER, aside, Stored("Saved"));
+        fixture::SetRaw(HKEY_CURRENT_USER, Stored("Saved", key), name, type, data.data(),
+                        static_cast<DWORD>(data.size()));
+        // A file of the folder is an Enabled value beside its bytes.
+        if (key == "UserStartup\\Files") {
+            fixture::SetString(HKEY_CURRENT_USER, Stored("Saved", "UserStartup\\Enabled"), name, userStartup + name);
+        }
+        const LoadResult refused = catalog.set.TryLoadConfiguration("Saved");
+        CHECK(!refused.carriedOut && !refused.complete && refused.deniedLocations.empty());
+        CHECK_EQ(fixture::LiveState(), live);
+        CHECK_EQ(fixture::Tree(HKEY_CURRENT_USER, Stored(kBeforeLastLoad)), backup);
+        CHECK_EQ(fixture::Tree(HKEY_CURRENT_USER, fixture::kStartupApproved), switches);
+        CHECK(fixture::ReadFileBytes(existing) == existingBytes);
+    }
+    CHECK(monitor.Stop());
+    CHECK_EQ(fixture::ReadFileBytes(monitor.logPath()), "");
 }

@@ -153,4 +153,9 @@ TEST_CASE(AServiceIsARowByItsDisplayNameWithHowItStarts) {
     // Wine has no call for a delayed start: the load sets what it can and says it failed.
     CHECK(!catalog.set.LoadConfiguration("Clean"));
     CHECK_EQ(fixture::ServiceStartType(beta.name()), disabled);
+    // A start that is no start keeps the configuration from loading.
+    fixture::SetString(HKEY_CURRENT_USER, starts + "Start", kept.name(), "4");
+    const LoadChanges damaged = WorkOutLoadChanges(catalog.set, "Clean");
+    CHECK(damaged.refused);
+    CHECK_EQ(Rows(damaged).back(), "SystemServices|VtTestKept display (VtTestKept)|keep|disabled|disabled|damaged value");
 }
