@@ -97,10 +97,8 @@ std::string ServiceLibrary(const std::string& name) {
     const std::string key = kServicesKey + ("\\" + name);
     for (const std::string& path : {key + "\\Parameters", key}) {
         const RegKey values = OpenRegistryKey(HKEY_LOCAL_MACHINE, path, kRegistryRead);
-        std::string library;
-        if (values && GetRegistryBinary(values.get(), "ServiceDll", 32 * 1024, library)) {
-            return ExpandEnvironment(std::string(StartupItem::TextOf(library)));
-        }
+        const std::string library = values ? ReadText(values.get(), "ServiceDll") : std::string();
+        if (!library.empty()) return ExpandEnvironment(library);
     }
     return std::string();
 }
@@ -110,6 +108,8 @@ std::string ServiceLibrary(const std::string& name) {
 // that is missing or cannot be read is no one's.
 bool IsWindowsOwn(const std::string& name, const std::string& binaryPath) {
     const NativeFolders native;
+    // The search path finds an image path without a drive ("system32\\svc.exe")
+    // below the Windows folder, as the service control manager reads it.
     std::string file = CommandProgramPath(ExpandEnvironment(binaryPath));
     if (IsServiceHost(file)) file = ServiceLibrary(name);
     return !file.empty() && FileCompanyName(file) == kWindowsCompany;

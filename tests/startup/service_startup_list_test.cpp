@@ -40,7 +40,8 @@ TEST_CASE(TheItemsAreTheServicesThatAreNotWindowsOwnAndOnlyTheyAreSet) {
                                 SERVICE_WIN32_SHARE_PROCESS | SERVICE_INTERACTIVE_PROCESS);
     fixture::TestService missing("Missing", "C:\\nowhere\\gone.exe -x", SERVICE_DEMAND_START);
     fixture::TestService hosted("Hosted", host, SERVICE_DEMAND_START, SERVICE_WIN32_SHARE_PROCESS, other);
-    fixture::TestService windows("Windows", kWindowsFile + " /V", SERVICE_DEMAND_START);
+    // Below the Windows folder, as the service control manager reads a path without a drive.
+    fixture::TestService windows("Windows", "system32\\msiexec.exe /V", SERVICE_DEMAND_START);
     // Judged by its library, not by svchost.exe, which has no version resource under Wine.
     fixture::TestService hostedWindows("HostedWindows", host, SERVICE_DEMAND_START, SERVICE_WIN32_SHARE_PROCESS,
                                        kWindowsFile);
