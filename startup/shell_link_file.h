@@ -7,6 +7,19 @@
 
 #include <string>
 
+// What a shortcut holds beside its target, as the shell reads it; texts in
+// the program's code page.
+struct ShortcutProperties {
+    std::string arguments;
+    std::string workingFolder;
+    std::string iconPath;
+    int iconIndex = 0;
+    std::string description;
+    WORD hotKey = 0;
+    int showCommand = SW_SHOWNORMAL;
+    bool runAsAdministrator = false;
+};
+
 // One shell link object, held for one walk of a folder or one write. Every
 // operation is false when the object could not be created. Texts go in and
 // out in the program's code page, and reach the object through its wide
@@ -33,6 +46,8 @@ public:
     // flags.
     bool ReadTarget(std::string& target);
     bool SetTarget(const std::string& text);
+    // Everything but the target of the loaded shortcut.
+    bool ReadProperties(ShortcutProperties& properties);
 
 private:
     // The target path, read into a MAX_PATH buffer of wide characters and

@@ -5,14 +5,20 @@
 #include "platform/program_path.h"
 #include "platform/text.h"
 #include "startup/service_startup_list.h"
+#include "startup/shell_link_file.h"
+#include "startup/shortcut_folder_startup_list.h"
 #include "store/approvals.h"
 #include "store/configuration_layout.h"
 #include "store/load_plan.h"
+#include "store/shortcut_bytes.h"
 #include "store/store_journal.h"
 
+#include <algorithm>
 #include <map>
+#include <memory>
 #include <set>
 #include <utility>
+#include <vector>
 
 namespace {
 
@@ -26,6 +32,8 @@ bool IsText(DWORD type) { return type == REG_SZ || type == REG_EXPAND_SZ; }
 std::string TypeName(DWORD type) {
     static const std::pair<DWORD, const char*> kNames[] = {
         {REG_NONE, "REG_NONE"},
+        {REG_SZ, "REG_SZ"},
+        {REG_EXPAND_SZ, "REG_EXPAND_SZ"},
         {REG_BINARY, "REG_BINARY"},
         {REG_DWORD, "REG_DWORD"},
         {REG_DWORD_BIG_ENDIAN, "REG_DWORD_BIG_ENDIAN"},
@@ -52,27 +60,170 @@ std::string Hex(const std::string& bytes) {
     return hex;
 }
 
+// "1,204 bytes": the thousands set apart by commas whatever the user's
+// locale, as every other text of the view is English.
+std::string ByteCount(ULONGLONG size) {
+    std::string digits = std::to_string(size);
+    for (size_t at = digits.size(); at > 3; at -= 3) digits.insert(at - 3, ",");
+    return digits + (size == 1 ? " byte" : " bytes");
+}
+
 // One location as the rows need it: its entries now and after the load, and
 // the entries the load writes.
 struct LocationSides {
     int locationIndex = 0;
     std::set<ItemKey> rewritten;
+    // The entries whose value or file the load writes (not only a switch).
+    std::set<ItemKey> written;
     StoredValues switchesNow;
     StoredValues switchesAfter;
     // Names a shortcut and a file share, whose switch is the shortcut's.
     std::set<std::wstring> shared;
     // The stored entries the load refuses.
     std::map<ItemKey, Refusal> refusals;
+    // Null for a location the load leaves as it is.
+    const LocationPlan* plan = nullptr;
+    // A Startup folder's list, and the reader of its shortcut files; null
+    // for a registry location.
+    const ShortcutFolderStartupList* folder = nullptr;
+    std::unique_ptr<ShellLinkFile> reader;
 };
 
-std::string Describe(const StartupItem& item, const StoredValues& switches, const std::set<std::wstring>& shared) {
+// What a row shows of an enabled item of a Startup folder beside its path.
+struct Content {
+    bool read = false;
+    ShortcutProperties properties;  // what the shell reads from a shortcut file
+    ULONGLONG size = 0;             // another file's size
+};
+
+void ReadShortcut(ShellLinkFile& reader, const std::string& bytes, Content& content) {
+    content.read = reader.LoadFromBytes(bytes) && reader.ReadProperties(content.properties);
+}
+
+// A live file is only measured, not read; a shortcut file's bytes are the
+// ones the list keeps.
+Content NowContent(const LocationSides& sides, const StartupItem& item) {
+    Content content;
+    if (sides.folder == nullptr || item.enabled == 0) return content;
+    if (item.IsFile()) {
+        WIN32_FILE_ATTRIBUTE_DATA data{};
+        content.read =
+            GetFileAttributesExA(sides.folder->FilePath(item.name).c_str(), GetFileExInfoStandard, &data) != 0;
+        content.size = (static_cast<ULONGLONG>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+        return content;
+    }
+    std::string bytes;
+    if (sides.folder->ShortcutFileBytes(item.name, bytes)) ReadShortcut(*sides.reader, bytes, content);
+    return content;
+}
+
+// What the folder holds for a stored item once the load is done: what the
+// load writes there, and otherwise what is there now (`now`).
+Content AfterContent(const LocationSides& sides, const StartupItem& item, const Content& now) {
+    if (sides.folder == nullptr || item.enabled == 0) return Content();
+    if (sides.written.count(KeyOf(item)) == 0) return now;
+    Content content;
+    if (item.IsFile()) {
+        const auto stored = sides.plan->stored->files.find(item.name);
+        content.read = stored != sides.plan->stored->files.end();
+        if (content.read) content.size = stored->second.size();
+        return content;
+    }
+    const std::vector<ShortcutFile>& files = sides.plan->shortcutFiles;
+    const auto stored =
+        std::find_if(files.begin(), files.end(), [&](const ShortcutFile& file) { return file.name == item.name; });
+    std::string bytes;
+    bool fromStore = false;
+    if (stored != files.end()) {
+        ReadShortcut(*sides.reader, stored->bytes, content);
+    } else if (ShortcutFileFor(*sides.reader, nullptr, item, bytes, fromStore)) {
+        // Written through the list: the plain shortcut to the command.
+        ReadShortcut(*sides.reader, bytes, content);
+    }
+    return content;
+}
+
+// One side of a row: the entry, what the folder holds for it, and the
+// location's switches on that side.
+struct Side {
+    const StartupItem* item = nullptr;
+    Content content;
+    const StoredValues* switches = nullptr;
+};
+
+// The switch an enabled item has of its own: a file that shares its name
+// with a shortcut has the shortcut's.
+const std::string* SwitchOf(const StartupItem& item, const StoredValues& switches,
+                            const std::set<std::wstring>& shared) {
+    if (item.enabled == 0 || (item.IsFile() && shared.count(NameKey(item.name)) != 0)) return nullptr;
+    const auto found = switches.find(item.name);
+    return found != switches.end() ? &found->second : nullptr;
+}
+
+// `withType`: the value's type follows, where the other side has another.
+std::string Describe(const LocationSides& sides, const Side& side, bool withType) {
+    const StartupItem& item = *side.item;
     std::string text = IsText(item.type) ? item.command : TypeName(item.type);
     if (!IsText(item.type) && !item.data.empty()) text += " " + Hex(item.data);
+    if (side.content.read && item.IsFile()) text += " (" + ByteCount(side.content.size) + ")";
+    const std::string& arguments = side.content.properties.arguments;
+    if (side.content.read && !item.IsFile() && !arguments.empty()) text += " " + arguments;
+    if (withType) text += " (" + TypeName(item.type) + ")";
     if (item.enabled == 0) text += " (disabled)";
-    const bool ownSwitch = !item.IsFile() || shared.count(NameKey(item.name)) == 0;
-    const auto found = ownSwitch ? switches.find(item.name) : switches.end();
-    if (item.enabled != 0 && found != switches.end() && IsSwitchedOff(found->second)) text += " (switched off)";
+    const std::string* found = SwitchOf(item, *side.switches, sides.shared);
+    if (found != nullptr && IsSwitchedOff(*found)) text += " (switched off)";
     return text;
+}
+
+// What else two shortcuts differ in than their target and arguments.
+std::vector<std::string> ShortcutDifferences(const ShortcutProperties& now, const ShortcutProperties& after) {
+    std::vector<std::string> names;
+    if (now.workingFolder != after.workingFolder) names.push_back("working folder");
+    if (now.iconPath != after.iconPath || now.iconIndex != after.iconIndex) names.push_back("icon");
+    if (now.description != after.description) names.push_back("description");
+    if (now.hotKey != after.hotKey) names.push_back("hot key");
+    if (now.showCommand != after.showCommand) names.push_back("window");
+    if (now.runAsAdministrator != after.runAsAdministrator) names.push_back("run as administrator");
+    return names;
+}
+
+std::string Joined(const std::vector<std::string>& parts, const char* separator) {
+    std::string text;
+    for (const std::string& part : parts) {
+        if (part.empty()) continue;
+        text += (text.empty() ? "" : separator) + part;
+    }
+    return text;
+}
+
+// What the note of a changed entry names that its two texts do not show
+// (`sameText`: they read the same), so that no change goes unexplained.
+std::string Differences(const LocationSides& sides, const Side& now, const Side& after, bool sameText) {
+    const StartupItem& was = *now.item;
+    const StartupItem& will = *after.item;
+    std::vector<std::string> names;
+    const bool written = sides.written.count(KeyOf(will)) != 0;
+    const bool inFolder = sides.folder != nullptr && was.enabled != 0 && will.enabled != 0;
+    if (written && inFolder && !will.IsFile()) {
+        if (now.content.read && after.content.read) {
+            names = ShortcutDifferences(now.content.properties, after.content.properties);
+        }
+        if (names.empty() && sameText) names.push_back("stored shortcut file");
+    } else if (written && sameText) {
+        if (will.IsFile()) {
+            names.push_back("content");
+        } else if (was.name != will.name) {
+            names.push_back("letter case of the name");
+        } else if (was.data != will.data) {
+            names.push_back("bytes after the text");  // the text is the data up to its first zero
+        }
+    }
+    const std::string* switchNow = SwitchOf(was, *now.switches, sides.shared);
+    const std::string* switchAfter = SwitchOf(will, *after.switches, sides.shared);
+    const bool switchChanges = (switchNow == nullptr) != (switchAfter == nullptr) ||
+                               (switchNow != nullptr && *switchNow != *switchAfter);
+    if (sameText && switchChanges) names.push_back("Task Manager switch");
+    return Joined(names, ", ");
 }
 
 // A Startup folder's file starts the path it holds (a shortcut's target); a
@@ -112,19 +263,32 @@ ChangeRow MakeRow(const LocationSides& sides, const StartupItem* now, const Star
         const bool moved = now->enabled != after->enabled;
         row.change = moved || sides.rewritten.count(KeyOf(*after)) != 0 ? EntryChange::Change : EntryChange::Keep;
     }
-    if (now != nullptr) row.now = Describe(*now, sides.switchesNow, sides.shared);
+    const Side was{now, now != nullptr ? NowContent(sides, *now) : Content(), &sides.switchesNow};
+    const Side will{after, after != nullptr ? AfterContent(sides, *after, was.content) : Content(),
+                    &sides.switchesAfter};
+    const bool withType = now != nullptr && after != nullptr && IsText(now->type) && IsText(after->type) &&
+                          now->type != after->type;
+    if (now != nullptr) row.now = Describe(sides, was, withType);
     if (after != nullptr) {
-        row.after = Describe(*after, sides.switchesAfter, sides.shared);
-        row.note = Note(sides, row.change, *after);
+        row.after = Describe(sides, will, withType);
+        const std::string differences =
+            row.change == EntryChange::Change ? Differences(sides, was, will, row.now == row.after) : "";
+        row.note = Joined({differences, Note(sides, row.change, *after)}, "; ");
     }
     return row;
 }
 
+// The entries whose value or file a load writes.
+std::set<ItemKey> Written(const LocationPlan& plan) {
+    std::set<ItemKey> written;
+    for (const StartupItem& item : plan.writes) written.insert(KeyOf(item));
+    for (const ShortcutFile& file : plan.shortcutFiles) written.insert({true, ItemKind::Entry, NameKey(file.name)});
+    return written;
+}
+
 // The entries a load writes: values, shortcut files and switches.
-std::set<ItemKey> Rewritten(const LocationPlan& plan) {
-    std::set<ItemKey> rewritten;
-    for (const StartupItem& item : plan.writes) rewritten.insert(KeyOf(item));
-    for (const ShortcutFile& file : plan.shortcutFiles) rewritten.insert({true, ItemKind::Entry, NameKey(file.name)});
+std::set<ItemKey> Rewritten(const LocationPlan& plan, const std::set<ItemKey>& written) {
+    std::set<ItemKey> rewritten = written;
     for (const ApprovalChange& change : plan.approvals) {
         rewritten.insert({true, change.itemKind, NameKey(change.itemName)});
     }
@@ -144,14 +308,21 @@ const StartupItem* OnlyEntry(const StartupItem* const (&places)[2]) {
 }
 
 // `plan` is null for a location the configuration says nothing of, which a
-// load leaves as it is.
-void AddLocationRows(const StartupList& live, const LocationPlan* plan, std::vector<ChangeRow>& rows) {
+// load leaves as it is; `folder` is `live` when that is a Startup folder's list.
+void AddLocationRows(const StartupList& live, const ShortcutFolderStartupList* folder, const LocationPlan* plan,
+                     std::vector<ChangeRow>& rows) {
     LocationSides sides;
     sides.locationIndex = live.LocationIndex();
     sides.switchesNow = ReadApprovals(sides.locationIndex, live);
     sides.switchesAfter = plan != nullptr ? plan->stored->approvals : sides.switchesNow;
-    if (plan != nullptr) sides.rewritten = Rewritten(*plan);
-    if (plan != nullptr) sides.refusals = plan->refusals;
+    sides.plan = plan;
+    if (plan != nullptr) {
+        sides.written = Written(*plan);
+        sides.rewritten = Rewritten(*plan, sides.written);
+        sides.refusals = plan->refusals;
+    }
+    sides.folder = folder;
+    if (folder != nullptr) sides.reader = std::make_unique<ShellLinkFile>();
     const StartupList& after = plan != nullptr ? *plan->stored->items : live;
     sides.shared = NamesSharedWithShortcuts(live.Items());
     for (const std::wstring& name : NamesSharedWithShortcuts(after.Items())) sides.shared.insert(name);
@@ -277,7 +448,7 @@ LoadChanges WorkOutLoadChanges(const StartupLocationSet& locations, const std::s
         if (live->HoldsSwitches()) {
             AddSwitchRows(*live, planned, changes.rows);
         } else {
-            AddLocationRows(*live, planned, changes.rows);
+            AddLocationRows(*live, locations.FolderList(index), planned, changes.rows);
         }
     }
     for (const ChangeRow& row : changes.rows) ++CountOf(changes, row.change);

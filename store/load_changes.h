@@ -22,11 +22,15 @@ struct ChangeRow {
     int locationIndex = 0;
     std::string entry;  // the item's name
     EntryChange change = EntryChange::Keep;
-    // The entry as it is and as the load leaves it; empty where there is none.
+    // The entry as it is and as the load leaves it: a shortcut's target and
+    // arguments, a file's path and size, a value's command (with its type
+    // where the two sides' types differ); empty where there is none.
     std::string now;
     std::string after;
-    // "invalid name" or "damaged value" (an entry that makes the load refused),
-    // "program not found" and "runs once", "; " between them when more hold.
+    // What else differs between a changed entry's two sides ("working folder",
+    // "content", ...; ", " between), then "invalid name" or "damaged value"
+    // (an entry that makes the load refused), "program not found" and "runs
+    // once"; "; " between them.
     std::string note;
 };
 

@@ -36,9 +36,10 @@ std::vector<std::string> Rows(const LoadChanges& changes) {
     return rows;
 }
 
-void SetSwitch(const std::string& name, char firstByte) {
+// Task Manager's switch of an entry of the user's Startup folder ("StartupFolder") or HKCU Run ("Run").
+void SetSwitch(const std::string& name, char firstByte, const char* place = "StartupFolder") {
     const std::string bytes = std::string(1, firstByte) + std::string(11, '\0');
-    fixture::SetRaw(HKEY_CURRENT_USER, std::string(fixture::kStartupApproved) + "\\StartupFolder", name, REG_BINARY,
+    fixture::SetRaw(HKEY_CURRENT_USER, std::string(fixture::kStartupApproved) + "\\" + place, name, REG_BINARY,
                     bytes.data(), static_cast<DWORD>(bytes.size()));
 }
 
@@ -47,8 +48,21 @@ void SetSwitch(const std::string& name, char firstByte) {
 TEST_CASE(EveryKindOfChangeIsOneRowInSlotAndNameOrder) {
     fixture::Catalog catalog;
     const std::string run = fixture::kHkcuRun;
-    fixture::MakeShortcut(fixture::StartupFolder(CSIDL_STARTUP) + "Editor.lnk", "C:\\windows\\notepad.exe");
+    const std::string folder = fixture::StartupFolder(CSIDL_STARTUP);
+    const char notepad[] = "C:\\windows\\notepad.exe";
+    fixture::MakeShortcut(folder + "Editor.lnk", notepad);
     SetSwitch("Editor.lnk", 3);
+    fixture::MakeShortcut(folder + "Launcher.lnk", notepad, "-tray");
+    fixture::ShortcutContent placed;
+    placed.target = notepad;
+    placed.workingFolder = "C:\\windows";
+    fixture::MakeShortcut(folder + "Placed.lnk", placed);
+    fixture::SetString(HKEY_CURRENT_USER, run, "Typed", notepad);
+    fixture::SetString(HKEY_CURRENT_USER, run, "Cased", notepad);
+    fixture::SetString(HKEY_CURRENT_USER, run, "Tray", notepad);
+    SetSwitch("Tray", 6, "Run");
+    const std::string trailed = std::string(notepad, sizeof notepad) + "old";
+    fixture::SetRaw(HKEY_CURRENT_USER, run, "Trailed", REG_SZ, trailed.data(), static_cast<DWORD>(trailed.size()));
     fixture::SetString(HKEY_LOCAL_MACHINE, fixture::kHklmRun, "Machine", "C:\\windows\\notepad.exe");
     fixture::SetString(HKEY_CURRENT_USER, run, "Added", "C:\\missing\\gone.exe");
     fixture::SetString(HKEY_CURRENT_USER, run, "Edited", "C:\\windows\\notepad.exe /a");
@@ -63,6 +77,14 @@ TEST_CASE(EveryKindOfChangeIsOneRowInSlotAndNameOrder) {
 
     // Since the save: switched on, removed, edited, moved, and one added.
     SetSwitch("Editor.lnk", 2);
+    fixture::MakeShortcut(folder + "Launcher.lnk", notepad, "-minimized");
+    placed.workingFolder = "C:\\users";
+    fixture::MakeShortcut(folder + "Placed.lnk", placed);
+    fixture::SetRaw(HKEY_CURRENT_USER, run, "Typed", REG_EXPAND_SZ, notepad, sizeof notepad);
+    SetSwitch("Tray", 2, "Run");  // on, as it was
+    fixture::SetString(HKEY_CURRENT_USER, run, "Trailed", notepad);
+    fixture::DeleteValue(HKEY_CURRENT_USER, run, "Cased");
+    fixture::SetString(HKEY_CURRENT_USER, run, "cased", notepad);
     fixture::DeleteValue(HKEY_LOCAL_MACHINE, fixture::kHklmRun, "Machine");
     fixture::DeleteValue(HKEY_CURRENT_USER, run, "Added");
     fixture::DeleteValue(HKEY_CURRENT_USER, run, "Number");
@@ -80,19 +102,25 @@ TEST_CASE(EveryKindOfChangeIsOneRowInSlotAndNameOrder) {
     LoadChanges changes = WorkOutLoadChanges(catalog.set, "Mixed");
     CHECK_EQ(Rows(changes), (std::vector<std::string>{
         "UserStartup|Editor|change|C:\\windows\\notepad.exe|C:\\windows\\notepad.exe (switched off)|",
+        "UserStartup|Launcher|change|C:\\windows\\notepad.exe -minimized|C:\\windows\\notepad.exe -tray|",
+        "UserStartup|Placed|change|C:\\windows\\notepad.exe|C:\\windows\\notepad.exe|working folder",
         "HKLM-Run|Machine|add||C:\\windows\\notepad.exe|",
         "HKCU-Run|Added|add||C:\\missing\\gone.exe|program not found",
         "HKCU-Run|beta|remove|x.exe||",
+        "HKCU-Run|Cased|change|C:\\windows\\notepad.exe|C:\\windows\\notepad.exe|letter case of the name",
         "HKCU-Run|Edited|change|C:\\windows\\notepad.exe /b|C:\\windows\\notepad.exe /a|",
         "HKCU-Run|Number|add||REG_DWORD 07000000|program not found",
         "HKCU-Run|Parked|change|C:\\windows\\regedit.exe|C:\\windows\\regedit.exe (disabled)|",
         "HKCU-Run|Same|keep|%windir%\\notepad.exe|%windir%\\notepad.exe|",
+        "HKCU-Run|Trailed|change|C:\\windows\\notepad.exe|C:\\windows\\notepad.exe|bytes after the text",
+        "HKCU-Run|Tray|change|C:\\windows\\notepad.exe|C:\\windows\\notepad.exe|Task Manager switch",
+        "HKCU-Run|Typed|change|C:\\windows\\notepad.exe (REG_EXPAND_SZ)|C:\\windows\\notepad.exe (REG_SZ)|",
         "RunOnce|Setup|add||C:\\missing\\setup.exe|program not found; runs once",
         "HKLM-Run32|Wow|keep|C:\\windows\\notepad.exe|C:\\windows\\notepad.exe|",
         "HKCU-RunOnce|Once|add||C:\\windows\\notepad.exe|runs once",
     }));
     CHECK_EQ((std::vector<int>{changes.added, changes.removed, changes.changed, changes.kept}),
-             (std::vector<int>{5, 1, 3, 2 + WineServices(changes)}));
+             (std::vector<int>{5, 1, 9, 2 + WineServices(changes)}));
     CHECK(changes.deniedLocations.empty());
 
     // Rights are checked as the load checks them, and nothing is written.
@@ -105,24 +133,28 @@ TEST_CASE(EveryKindOfChangeIsOneRowInSlotAndNameOrder) {
 TEST_CASE(AStartupFolderFileIsARowLikeAnyEntry) {
     fixture::Catalog catalog;
     const std::string folder = fixture::StartupFolder(CSIDL_STARTUP);
-    REQUIRE(fixture::WriteFileText(folder + "run.bat", "@echo off\r\n"));
+    REQUIRE(fixture::WriteFileText(folder + "run.bat", "@echo off\r\n" + std::string(1193, ' ')));
     REQUIRE(fixture::WriteFileText(folder + "web.url", "[InternetShortcut]\r\n"));
+    REQUIRE(fixture::WriteFileText(folder + "same.cmd", "exit 1\r\n"));
     REQUIRE(catalog.set.SaveConfiguration("Files"));
     REQUIRE(DeleteFileA((folder + "run.bat").c_str()));
     REQUIRE(fixture::WriteFileText(folder + "web.url", "edited"));
     REQUIRE(fixture::WriteFileText(folder + "extra.cmd", "exit\r\n"));
+    REQUIRE(fixture::WriteFileText(folder + "same.cmd", "exit 2\r\n"));
     // The load writes the missing file itself: no program is missing.
     CHECK_EQ(Rows(WorkOutLoadChanges(catalog.set, "Files")), (std::vector<std::string>{
-        "UserStartup|extra.cmd|remove|" + folder + "extra.cmd||",
-        "UserStartup|run.bat|add||" + folder + "run.bat|",
-        "UserStartup|web.url|change|" + folder + "web.url|" + folder + "web.url|",
+        "UserStartup|extra.cmd|remove|" + folder + "extra.cmd (6 bytes)||",
+        "UserStartup|run.bat|add||" + folder + "run.bat (1,204 bytes)|",
+        "UserStartup|same.cmd|change|" + folder + "same.cmd (8 bytes)|" + folder + "same.cmd (8 bytes)|content",
+        "UserStartup|web.url|change|" + folder + "web.url (6 bytes)|" + folder + "web.url (20 bytes)|",
     }));
     // As an earlier version saved an empty folder: it speaks for shortcuts only.
     fixture::SetString(HKEY_CURRENT_USER, std::string(fixture::kConfigurations) + "\\Earlier\\HKCU-Run\\Enabled", "A",
                        "a.exe");
     CHECK_EQ(Rows(WorkOutLoadChanges(catalog.set, "Earlier")), (std::vector<std::string>{
-        "UserStartup|extra.cmd|keep|" + folder + "extra.cmd|" + folder + "extra.cmd|",
-        "UserStartup|web.url|keep|" + folder + "web.url|" + folder + "web.url|",
+        "UserStartup|extra.cmd|keep|" + folder + "extra.cmd (6 bytes)|" + folder + "extra.cmd (6 bytes)|",
+        "UserStartup|same.cmd|keep|" + folder + "same.cmd (8 bytes)|" + folder + "same.cmd (8 bytes)|",
+        "UserStartup|web.url|keep|" + folder + "web.url (6 bytes)|" + folder + "web.url (6 bytes)|",
         "HKCU-Run|A|add||a.exe|program not found",
     }));
 }
