@@ -421,7 +421,9 @@ TEST_CASE(TheChangesViewShowsTheLoadAndChangesNothing) {
     OpenDialog dialog;
     HWND view = OpenChanges(dialog);
     const std::string summary = driver::ControlText(view, IDC_CHANGE_SUMMARY);
-    CHECK(SendDlgItemMessageA(view, IDC_CHANGE_LIST, LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0) & LVS_EX_FULLROWSELECT);
+    // A cut-off cell is shown whole in a tip.
+    const LRESULT styles = LVS_EX_FULLROWSELECT | LVS_EX_LABELTIP | LVS_EX_INFOTIP;
+    CHECK_EQ(SendDlgItemMessageA(view, IDC_CHANGE_LIST, LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0) & styles, styles);
     CHECK(!driver::Checked(view, IDC_SHOW_KEPT));
     CHECK_EQ(driver::ControlText(view, IDC_SHOW_KEPT), "Show entries that stay as they are");
     CHECK_EQ(driver::ControlText(view, IDOK) + "/" + driver::ControlText(view, IDCANCEL), "Load/Close");

@@ -1,5 +1,6 @@
 // For the screenshot script: opens the Changes view, kept entries shown, of
-// the configuration named on the command line in the open main dialog.
+// the configuration named on the command line in the open main dialog, and
+// makes it wide enough for long commands.
 #include "app/resource.h"
 #include "harness/dialog_driver.h"
 
@@ -20,6 +21,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int) {
     driver::Push(dialog, IDC_CHANGES);
     const driver::Box view = driver::WaitForBox(dialog);
     if (view.window == nullptr) return 1;
+    SetWindowPos(view.window, nullptr, 16, 16, 1400, 430, SWP_NOZORDER | SWP_NOACTIVATE);
     driver::Click(view.window, IDC_SHOW_KEPT);
     SendMessageA(view.window, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(GetDlgItem(view.window, IDC_CHANGE_LIST)), TRUE);
     return 0;
