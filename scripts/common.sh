@@ -16,16 +16,17 @@ install_packages() {
     dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' || missing+=("$package")
   done
   [ ${#missing[@]} -eq 0 ] && return 0
-  echo "Installing: ${missing[*]}"
+  echo "installing ${missing[*]} …"
   if ! dpkg --print-foreign-architectures | grep -qx i386; then as_root dpkg --add-architecture i386; fi
   as_root apt-get update -qq
   # With recommends: Wine's fonts and helpers come that way.
   as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" >/dev/null
 }
 
-# Configures and builds one preset (x64 or x86).
+# Configures and builds one preset (x64 or x86); further arguments go to the
+# build (--target veltrane: the program alone).
 build_preset() {
-  (cd "$VELTRANE_ROOT" && cmake --preset "$1" >/dev/null && cmake --build --preset "$1" -j "$(nproc)")
+  (cd "$VELTRANE_ROOT" && cmake --preset "$1" >/dev/null && cmake --build --preset "$1" -j "$(nproc)" "${@:2}")
 }
 
 # Fails when an executable needs a DLL that is not part of Windows itself.
