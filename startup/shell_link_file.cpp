@@ -34,6 +34,20 @@ void CopyCut(const std::string& text, char* buffer, size_t size) {
     buffer[length] = '\0';
 }
 
+// Room for far more than the shell's own dialogs let anyone type; a longer
+// text is cut here, and only read, never written back.
+constexpr int kLongestLinkText = 32768;
+
+// One text of the link read through `read(buffer, size)` into `buffer` (of
+// kLongestLinkText characters); empty when the shell has none.
+template <class Read>
+std::string LinkText(std::wstring& buffer, Read&& read) {
+    buffer[0] = L'\0';
+    if (FAILED(read(&buffer[0], kLongestLinkText))) return std::string();
+    buffer[kLongestLinkText - 1] = L'\0';
+    return Narrow(buffer.c_str());
+}
+
 void NarrowFindData(const WIN32_FIND_DATAW& wide, WIN32_FIND_DATAA& narrow) {
     narrow = WIN32_FIND_DATAA{};
     narrow.dwFileAttributes = wide.dwFileAttributes;
@@ -141,46 +155,20 @@ bool ShellLinkFile::SetTarget(const std::string& text) {
     return link && Widen(text, wide) && SUCCEEDED(link->SetPath(wide.c_str()));
 }
 
-namespace {
-
-// Room for far more than the shell's own dialogs let anyone type; a longer
-// text is cut here, and only read, never written back.
-constexpr int kLongestLinkText = 32768;
-
-// One text of the link read through `read(buffer, size)` into `buffer` (of
-// kLongestLinkText characters), converted to the program's code page; empty
-// when the shell has none.
-template <class Read>
-std::string LinkText(std::wstring& buffer, Read&& read) {
-    buffer[0] = L'\0';
-    if (FAILED(read(&buffer[0], kLongestLinkText))) return std::string();
-    buffer[kLongestLinkText - 1] = L'\0';
-    const int length = WideCharToMultiByte(CP_ACP, 0, buffer.c_str(), -1, nullptr, 0, nullptr, nullptr);
-    if (length <= 1) return std::string();
-    std::string text(static_cast<size_t>(length), '\0');
-    WideCharToMultiByte(CP_ACP, 0, buffer.c_str(), -1, &text[0], length, nullptr, nullptr);
-    text.resize(static_cast<size_t>(length) - 1);
-    return text;
-}
-
-}  // namespace
-
 bool ShellLinkFile::ReadProperties(ShortcutProperties& properties) {
-    // Asked through the object's wide interface, whichever one it is held by.
-    ComPtr<IShellLinkW> wide;
-    if (!link || FAILED(link->QueryInterface(IID_IShellLinkW, wide.receiveVoid())) || !wide) return false;
+    if (!link) return false;
     properties = ShortcutProperties();
     std::wstring buffer(kLongestLinkText, L'\0');
     properties.arguments =
-        LinkText(buffer, [&](wchar_t* text, int size) { return wide->GetArguments(text, size); });
+        LinkText(buffer, [&](wchar_t* text, int size) { return link->GetArguments(text, size); });
     properties.workingFolder =
-        LinkText(buffer, [&](wchar_t* text, int size) { return wide->GetWorkingDirectory(text, size); });
+        LinkText(buffer, [&](wchar_t* text, int size) { return link->GetWorkingDirectory(text, size); });
     properties.iconPath = LinkText(
-        buffer, [&](wchar_t* text, int size) { return wide->GetIconLocation(text, size, &properties.iconIndex); });
+        buffer, [&](wchar_t* text, int size) { return link->GetIconLocation(text, size, &properties.iconIndex); });
     properties.description =
-        LinkText(buffer, [&](wchar_t* text, int size) { return wide->GetDescription(text, size); });
-    if (FAILED(wide->GetHotkey(&properties.hotKey))) properties.hotKey = 0;
-    if (FAILED(wide->GetShowCmd(&properties.showCommand))) properties.showCommand = SW_SHOWNORMAL;
+        LinkText(buffer, [&](wchar_t* text, int size) { return link->GetDescription(text, size); });
+    if (FAILED(link->GetHotkey(&properties.hotKey))) properties.hotKey = 0;
+    if (FAILED(link->GetShowCmd(&properties.showCommand))) properties.showCommand = SW_SHOWNORMAL;
     ComPtr<IShellLinkDataList> data;
     DWORD flags = 0;
     if (SUCCEEDED(link->QueryInterface(IID_IShellLinkDataList, data.receiveVoid())) && data &&
