@@ -41,6 +41,15 @@ Verb ParseVerb(const char* text, size_t length) {
     return Verb::None;
 }
 
+// The verb the tail starts with (after spaces, up to the next space); `end`
+// is where it ends.
+Verb LeadingVerb(const char* tail, const char*& end) {
+    // Only the space separates words; a tab belongs to the word.
+    while (*tail == ' ') ++tail;
+    end = tail + std::strcspn(tail, " ");
+    return ParseVerb(tail, static_cast<size_t>(end - tail));
+}
+
 }  // namespace
 
 const char* CommandLineTail(const char* commandLine) {
@@ -68,9 +77,12 @@ int StartupLocationSet::Run(const char* commandLineTail) {
     {
         // Read under the store lock: a command can then tell, by whether it
         // has to wait for the lock, if another run may have changed the
-        // places since, and otherwise need not read them again.
+        // places since, and otherwise need not read them again. The dialog
+        // reads every list again before it acts, so without a command the
+        // services, the dearest to read, wait for it.
         const StoreLock lock;
-        BuildCatalog();
+        const char* end = nullptr;
+        BuildCatalog(commandLineTail == nullptr || LeadingVerb(commandLineTail, end) != Verb::None);
     }
     listsCurrent = true;
     const bool handled = HandleCommandLine(commandLineTail);
@@ -83,12 +95,8 @@ int StartupLocationSet::Run(const char* commandLineTail) {
 
 bool StartupLocationSet::HandleCommandLine(const char* commandLineTail) {
     if (commandLineTail == nullptr) return false;
-    const char* verb = commandLineTail;
-    // Only the space separates words; a tab belongs to the word.
-    while (*verb == ' ') ++verb;
-    if (*verb == '\0') return false;
-    const char* verbEnd = verb + std::strcspn(verb, " ");
-    const Verb command = ParseVerb(verb, static_cast<size_t>(verbEnd - verb));
+    const char* verbEnd = nullptr;
+    const Verb command = LeadingVerb(commandLineTail, verbEnd);
     if (command == Verb::None) return false;
     // Undo takes no name: it loads the state the last load replaced.
     if (command == Verb::Undo) {

@@ -9,7 +9,7 @@ namespace {
 
 // The live list of the location, reading its places; null when its folder
 // cannot be found.
-std::unique_ptr<StartupList> MakeLiveList(int index) {
+std::unique_ptr<StartupList> MakeLiveList(int index, bool readSwitches) {
     const LocationRow& row = Location(index);
     switch (row.kind) {
         case LocationKind::StartupFolder: {
@@ -21,16 +21,16 @@ std::unique_ptr<StartupList> MakeLiveList(int index) {
             return std::make_unique<RegistryStartupList>(index, row.liveRoot, row.liveKey, HKEY_CURRENT_USER,
                                                          DisabledPlacePath(index), LiveKeyView(index));
         case LocationKind::Services:
-            return std::make_unique<ServiceStartupList>(index);
+            return std::make_unique<ServiceStartupList>(index, readSwitches);
     }
     return nullptr;
 }
 
 }  // namespace
 
-bool StartupLocationSet::BuildCatalog() {
+bool StartupLocationSet::BuildCatalog(bool readSwitches) {
     for (int index = 0; index < kLocationCount; ++index) {
-        if (Location(index).existsHere()) slots[static_cast<size_t>(index)] = MakeLiveList(index);
+        if (Location(index).existsHere()) slots[static_cast<size_t>(index)] = MakeLiveList(index, readSwitches);
     }
     return true;
 }

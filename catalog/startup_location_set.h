@@ -33,8 +33,10 @@ public:
     virtual ~StartupLocationSet();
 
     // Location catalog: creates, in slot order, the live list of every
-    // location that exists here. Always true.
-    bool BuildCatalog();
+    // location that exists here. Always true. Without `readSwitches`, the
+    // lists of switches (services) are made empty, to be read at their first
+    // Reload, for callers that read every list again before they use it.
+    bool BuildCatalog(bool readSwitches = true);
 
     // Configuration store.
     bool ConfigurationExists(const std::string& name) const;

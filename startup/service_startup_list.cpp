@@ -135,7 +135,9 @@ bool ReadServiceStart(const StartupItem& item, ServiceStart& start) {
 
 void RefuseServiceChangesForTests(bool refuse) { refuseChangesForTests = refuse; }
 
-ServiceStartupList::ServiceStartupList(int index) : StartupList(index) { ServiceStartupList::Reload(); }
+ServiceStartupList::ServiceStartupList(int index, bool readNow) : StartupList(index) {
+    if (readNow) ServiceStartupList::Reload();
+}
 
 ServiceStartupList::~ServiceStartupList() = default;
 

@@ -30,7 +30,9 @@ bool ReadServiceStart(const StartupItem& item, ServiceStart& start);
 // service is ever installed, removed, started or stopped.
 class ServiceStartupList : public StartupList {
 public:
-    explicit ServiceStartupList(int locationIndex);
+    // Reads the services unless `readNow` is false: the list is then empty
+    // until its first Reload.
+    explicit ServiceStartupList(int locationIndex, bool readNow = true);
     ~ServiceStartupList() override;
 
     bool Reload() override;
