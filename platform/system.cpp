@@ -51,6 +51,16 @@ bool IsWindowsNT() {
     return versionIsNT;
 }
 
+HMODULE LoadSystemModule(const char* module) {
+    if (HMODULE loaded = GetModuleHandleA(module)) return loaded;
+    char folder[MAX_PATH];
+    const UINT length = GetSystemDirectoryA(folder, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) return nullptr;
+    // By its full path: a DLL of that name beside the program or in the
+    // current folder is never the one loaded.
+    return LoadLibraryA((std::string(folder, length) + "\\" + module).c_str());
+}
+
 bool IsWindows64() {
 #if defined(_WIN64)
     return true;

@@ -25,7 +25,8 @@ struct ChangeRow {
     // The entry as it is and as the load leaves it; empty where there is none.
     std::string now;
     std::string after;
-    // "program not found" and "runs once", "; " between them when both hold.
+    // "program not found" and "runs once", "; " between them when both hold;
+    // for a switch, "not installed" or "set by policy".
     std::string note;
 };
 

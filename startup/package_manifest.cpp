@@ -1,0 +1,114 @@
+#include "startup/package_manifest.h"
+
+#include "platform/handles.h"
+#include "platform/system.h"
+
+#include <windows.h>
+#include <xmllite.h>
+
+#include <utility>
+
+namespace {
+
+const wchar_t kUap5Namespace[] = L"http://schemas.microsoft.com/appx/manifest/uap/windows10/5";
+const wchar_t kDesktopNamespace[] = L"http://schemas.microsoft.com/appx/manifest/desktop/windows10";
+const wchar_t kStartupCategory[] = L"windows.startupTask";
+
+// XmlLite has no import library in every tool chain, and a system without it
+// (or without the stream call, before Windows 2000) must still start the
+// program: both are looked up when a manifest is read.
+using CreateXmlReaderFunction = HRESULT(WINAPI*)(REFIID, void**, IMalloc*);
+using CreateFileStreamFunction = HRESULT(WINAPI*)(LPCSTR, DWORD, IStream**);
+
+bool OpenFileStream(const std::string& path, ComPtr<IStream>& stream) {
+    static const auto open = LoadSystemFunction<CreateFileStreamFunction>("shlwapi.dll", "SHCreateStreamOnFileA");
+    return open != nullptr && SUCCEEDED(open(path.c_str(), STGM_READ | STGM_SHARE_DENY_WRITE, stream.receive())) &&
+           stream;
+}
+
+bool CreateReader(ComPtr<IXmlReader>& reader) {
+    static const auto create = LoadSystemFunction<CreateXmlReaderFunction>("xmllite.dll", "CreateXmlReader");
+    return create != nullptr && SUCCEEDED(create(__uuidof(IXmlReader), reader.receiveVoid(), nullptr)) && reader;
+}
+
+std::wstring LocalName(IXmlReader& reader) {
+    const wchar_t* name = nullptr;
+    UINT length = 0;
+    if (FAILED(reader.GetLocalName(&name, &length)) || name == nullptr) return std::wstring();
+    return std::wstring(name, length);
+}
+
+bool InTaskNamespace(IXmlReader& reader) {
+    const wchar_t* uri = nullptr;
+    UINT length = 0;
+    if (FAILED(reader.GetNamespaceUri(&uri, &length)) || uri == nullptr) return false;
+    const std::wstring text(uri, length);
+    return text == kUap5Namespace || text == kDesktopNamespace;
+}
+
+// The attribute (of no namespace) of the current element; false when it has none.
+bool Attribute(IXmlReader& reader, const wchar_t* name, std::wstring& value) {
+    value.clear();
+    const wchar_t* text = nullptr;
+    UINT length = 0;
+    const bool found = reader.MoveToAttributeByName(name, nullptr) == S_OK &&
+                       SUCCEEDED(reader.GetValue(&text, &length)) && text != nullptr;
+    if (found) value.assign(text, length);
+    reader.MoveToElement();
+    return found;
+}
+
+// An XML boolean: "true" or "1", white space around it allowed.
+bool IsTrue(const std::wstring& value) {
+    const size_t first = value.find_first_not_of(L" \t\r\n");
+    if (first == std::wstring::npos) return false;
+    const std::wstring word = value.substr(first, value.find_last_not_of(L" \t\r\n") - first + 1);
+    return word == L"true" || word == L"1";
+}
+
+ManifestTask ReadTask(IXmlReader& reader) {
+    ManifestTask task;
+    std::wstring enabled;
+    Attribute(reader, L"TaskId", task.taskId);
+    Attribute(reader, L"DisplayName", task.displayName);
+    task.enabled = Attribute(reader, L"Enabled", enabled) && IsTrue(enabled);
+    return task;
+}
+
+}  // namespace
+
+bool ReadManifestTasks(const std::string& path, std::vector<ManifestTask>& tasks) {
+    tasks.clear();
+    ComPtr<IStream> stream;
+    ComPtr<IXmlReader> reader;
+    if (!OpenFileStream(path, stream) || !CreateReader(reader) || FAILED(reader->SetProperty(XmlReaderProperty_DtdProcessing, DtdProcessing_Prohibit)) ||
+        FAILED(reader->SetInput(stream.get()))) {
+        return false;
+    }
+    // One entry per open element: whether it is an extension of startup tasks.
+    std::vector<bool> open;
+    std::vector<ManifestTask> found;
+    IXmlReader& xml = *reader.get();
+    XmlNodeType node = XmlNodeType_None;
+    HRESULT read = S_OK;
+    while ((read = xml.Read(&node)) == S_OK) {
+        if (node == XmlNodeType_EndElement) {
+            if (!open.empty()) open.pop_back();
+            continue;
+        }
+        if (node != XmlNodeType_Element) continue;
+        const bool empty = xml.IsEmptyElement() != FALSE;
+        const std::wstring name = LocalName(xml);
+        std::wstring category;
+        const bool extension = name == L"Extension" && Attribute(xml, L"Category", category) &&
+                               category == kStartupCategory;
+        if (name == L"StartupTask" && !open.empty() && open.back() && InTaskNamespace(xml)) {
+            found.push_back(ReadTask(xml));
+        }
+        if (!empty) open.push_back(extension);
+    }
+    // Only a manifest read to its end counts: a broken one declares nothing.
+    if (read != S_FALSE) return false;
+    tasks = std::move(found);
+    return true;
+}
