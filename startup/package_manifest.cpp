@@ -1,5 +1,6 @@
 #include "startup/package_manifest.h"
 
+#include "platform/files.h"
 #include "platform/handles.h"
 #include "platform/system.h"
 
@@ -15,20 +16,33 @@ const wchar_t kDesktopNamespace[] = L"http://schemas.microsoft.com/appx/manifest
 const wchar_t kStartupCategory[] = L"windows.startupTask";
 
 // XmlLite has no import library in every tool chain, and a system without it
-// (or without the stream call, before Windows 2000) must still start the
-// program: both are looked up when a manifest is read.
+// (or without the memory stream, before Vista) must still start the program:
+// both are looked up when a manifest is read.
 using CreateXmlReaderFunction = HRESULT(WINAPI*)(REFIID, void**, IMalloc*);
-using CreateFileStreamFunction = HRESULT(WINAPI*)(LPCSTR, DWORD, IStream**);
+using CreateMemoryStreamFunction = IStream*(WINAPI*)(const BYTE*, UINT);
 
-bool OpenFileStream(const std::string& path, ComPtr<IStream>& stream) {
-    static const auto open = LoadSystemFunction<CreateFileStreamFunction>("shlwapi.dll", "SHCreateStreamOnFileA");
-    return open != nullptr && SUCCEEDED(open(path.c_str(), STGM_READ | STGM_SHARE_DENY_WRITE, stream.receive())) &&
-           stream;
-}
+// Manifests are a few kilobytes; anything far larger is none.
+constexpr size_t kLargestManifest = 8 * 1024 * 1024;
 
 bool CreateReader(ComPtr<IXmlReader>& reader) {
     static const auto create = LoadSystemFunction<CreateXmlReaderFunction>("xmllite.dll", "CreateXmlReader");
-    return create != nullptr && SUCCEEDED(create(__uuidof(IXmlReader), reader.receiveVoid(), nullptr)) && reader;
+    return create != nullptr && SUCCEEDED(create(__uuidof(IXmlReader), reader.receiveVoid(), nullptr)) && reader &&
+           SUCCEEDED(reader->SetProperty(XmlReaderProperty_DtdProcessing, DtdProcessing_Prohibit));
+}
+
+bool OpenMemoryStream(const std::string& bytes, ComPtr<IStream>& stream) {
+    static const auto open = LoadSystemFunction<CreateMemoryStreamFunction>("shlwapi.dll", "SHCreateMemStream");
+    if (open == nullptr) return false;
+    *stream.receive() = open(reinterpret_cast<const BYTE*>(bytes.data()), static_cast<UINT>(bytes.size()));
+    return static_cast<bool>(stream);
+}
+
+// Most packages declare no startup task, and a file without the element's
+// name declares none, well-formed or not: it need not be parsed. A UTF-16
+// file (which a manifest never is) is always parsed.
+bool MayDeclareTasks(const std::string& bytes) {
+    const bool wide = bytes.size() >= 2 && (bytes.compare(0, 2, "\xFF\xFE") == 0 || bytes.compare(0, 2, "\xFE\xFF") == 0);
+    return wide || bytes.find("StartupTask") != std::string::npos;
 }
 
 std::wstring LocalName(IXmlReader& reader) {
@@ -77,18 +91,35 @@ ManifestTask ReadTask(IXmlReader& reader) {
 
 }  // namespace
 
-bool ReadManifestTasks(const std::string& path, std::vector<ManifestTask>& tasks) {
-    tasks.clear();
-    ComPtr<IStream> stream;
+struct ManifestReader::Parser {
     ComPtr<IXmlReader> reader;
-    if (!OpenFileStream(path, stream) || !CreateReader(reader) || FAILED(reader->SetProperty(XmlReaderProperty_DtdProcessing, DtdProcessing_Prohibit)) ||
-        FAILED(reader->SetInput(stream.get()))) {
-        return false;
+    bool Parse(IStream* stream, std::vector<ManifestTask>& tasks);
+};
+
+ManifestReader::ManifestReader() = default;
+
+ManifestReader::~ManifestReader() = default;
+
+bool ManifestReader::ReadTasks(const std::string& path, std::vector<ManifestTask>& tasks) {
+    tasks.clear();
+    std::string bytes;
+    if (!ReadWholeFile(path, kLargestManifest, bytes)) return false;
+    if (!MayDeclareTasks(bytes)) return true;
+    if (!parser) {
+        parser = std::make_unique<Parser>();
+        if (!CreateReader(parser->reader)) parser->reader.reset();
     }
+    ComPtr<IStream> stream;
+    return parser->reader && OpenMemoryStream(bytes, stream) && parser->Parse(stream.get(), tasks);
+}
+
+bool ManifestReader::Parser::Parse(IStream* stream, std::vector<ManifestTask>& tasks) {
+    IXmlReader& xml = *reader.get();
+    // The reader lets go of the stream when it is given the next one.
+    if (FAILED(xml.SetInput(stream))) return false;
     // One entry per open element: whether it is an extension of startup tasks.
     std::vector<bool> open;
     std::vector<ManifestTask> found;
-    IXmlReader& xml = *reader.get();
     XmlNodeType node = XmlNodeType_None;
     HRESULT read = S_OK;
     while ((read = xml.Read(&node)) == S_OK) {
@@ -107,6 +138,7 @@ bool ReadManifestTasks(const std::string& path, std::vector<ManifestTask>& tasks
         }
         if (!empty) open.push_back(extension);
     }
+    xml.SetInput(nullptr);
     // Only a manifest read to its end counts: a broken one declares nothing.
     if (read != S_FALSE) return false;
     tasks = std::move(found);

@@ -61,22 +61,32 @@ bool ParseFullName(const std::string& fullName, InstalledPackage& package) {
     return package.family.size() <= kLongestKeyName;
 }
 
+// A package's folder (REG_SZ): with one call where it fits a path's buffer,
+// as every folder of a package does.
+bool ReadFolder(HKEY package, std::string& folder) {
+    char buffer[2 * MAX_PATH];
+    DWORD type = REG_NONE;
+    DWORD size = sizeof buffer;
+    const LONG read = RegQueryValueExA(package, "PackageRootFolder", nullptr, &type, reinterpret_cast<BYTE*>(buffer), &size);
+    if (read == ERROR_SUCCESS) {
+        folder.assign(buffer, size);
+    } else if (read != ERROR_MORE_DATA || !GetRegistryBinary(package, "PackageRootFolder", kLongestFolderValue, folder, &type)) {
+        return false;
+    }
+    folder.assign(StartupItem::TextOf(folder));
+    return type == REG_SZ;
+}
+
 // The packages the repository lists with a folder, the higher version of a
 // family before the lower.
 std::vector<InstalledPackage> InstalledPackages() {
     std::vector<InstalledPackage> packages;
     const RegKey repository = OpenRegistryKey(HKEY_CURRENT_USER, kPackageRepositoryKey, kRegistryRead);
     if (!repository) return packages;
-    std::string folder;
     for (const std::string& fullName : EnumerateRegistrySubkeys(repository.get())) {
         InstalledPackage package;
-        DWORD type = REG_NONE;
         const RegKey key = OpenRegistryKey(repository.get(), fullName, kRegistryRead);
-        if (!ParseFullName(fullName, package) || !key ||
-            !GetRegistryBinary(key.get(), "PackageRootFolder", kLongestFolderValue, folder, &type) || type != REG_SZ) {
-            continue;
-        }
-        package.folder.assign(StartupItem::TextOf(folder));
+        if (!ParseFullName(fullName, package) || !key || !ReadFolder(key.get(), package.folder)) continue;
         if (!package.folder.empty() && package.folder.back() != '\\') package.folder += '\\';
         packages.push_back(std::move(package));
     }
@@ -105,24 +115,29 @@ std::string DisplayText(const InstalledPackage& package, const std::wstring& dis
     return IsResourceName(text) ? "@{" + package.fullName + "?" + text + "}" : text;
 }
 
-// Each task's state as Windows keeps it, where it keeps one. The tasks of a
-// family come together (the items are sorted by name).
+// The task's own key below the states key: opened at once where the path
+// fits the 8-bit calls, else through its family's key.
+RegKey OpenTaskKey(HKEY states, const StartupItem& task, REGSAM rights) {
+    const std::string path = TaskFamily(task) + "\\" + TaskIdOf(task);
+    if (FitsRegistryPath(path)) return OpenRegistryKey(states, path, rights);
+    const RegKey family = OpenRegistryKey(states, TaskFamily(task), rights);
+    return family ? OpenRegistryKey(family.get(), TaskIdOf(task), rights) : RegKey();
+}
+
+// Each task's state as Windows keeps it, where it keeps one (read with one
+// call: a State of another size is none).
 void ReadStates(std::vector<StartupItem>& tasks) {
     const RegKey states = OpenRegistryKey(HKEY_CURRENT_USER, kPackageStatesKey, kRegistryRead);
     if (!states) return;
-    std::string familyName;
-    RegKey family;
-    std::string bytes;
     for (StartupItem& task : tasks) {
-        if (TaskFamily(task) != familyName || !family) {
-            familyName = TaskFamily(task);
-            family = OpenRegistryKey(states.get(), familyName, kRegistryRead);
-        }
-        const RegKey key = family ? OpenRegistryKey(family.get(), TaskIdOf(task), kRegistryRead) : RegKey();
+        const RegKey key = OpenTaskKey(states.get(), task, kRegistryRead);
+        DWORD state = 0;
         DWORD type = REG_NONE;
-        if (key && GetRegistryBinary(key.get(), kStateValue, sizeof(DWORD), bytes, &type) && type == REG_DWORD &&
-            bytes.size() == sizeof(DWORD)) {
-            task.data = bytes;
+        DWORD size = sizeof state;
+        if (key && RegQueryValueExA(key.get(), kStateValue, nullptr, &type, reinterpret_cast<BYTE*>(&state), &size) ==
+                       ERROR_SUCCESS &&
+            type == REG_DWORD && size == sizeof state) {
+            task.data.assign(reinterpret_cast<const char*>(&state), sizeof state);
         }
     }
 }
@@ -190,11 +205,12 @@ bool PackagedTaskStartupList::Reload() {
     // By name as the registry compares names: a task of a family is one item
     // however many installed versions declare it, the first (highest) one's.
     std::map<std::wstring, StartupItem> tasks;
+    ManifestReader manifests;
     std::vector<ManifestTask> declared;
     std::string taskId;
     for (const InstalledPackage& package : InstalledPackages()) {
         // A manifest that cannot be read declares nothing.
-        if (!ReadManifestTasks(package.folder + "AppxManifest.xml", declared)) continue;
+        if (!manifests.ReadTasks(package.folder + "AppxManifest.xml", declared)) continue;
         for (const ManifestTask& task : declared) {
             if (!TaskName(task.taskId, taskId)) continue;
             StartupItem item = TaskItem(package.family, taskId, DisplayText(package, task.displayName),
