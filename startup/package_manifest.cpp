@@ -93,7 +93,7 @@ ManifestTask ReadTask(IXmlReader& reader) {
 
 struct ManifestReader::Parser {
     ComPtr<IXmlReader> reader;
-    bool Parse(IStream* stream, std::vector<ManifestTask>& tasks);
+    bool Parse(IStream* stream, size_t length, std::vector<ManifestTask>& tasks);
 };
 
 ManifestReader::ManifestReader() = default;
@@ -110,10 +110,10 @@ bool ManifestReader::ReadTasks(const std::string& path, std::vector<ManifestTask
         if (!CreateReader(parser->reader)) parser->reader.reset();
     }
     ComPtr<IStream> stream;
-    return parser->reader && OpenMemoryStream(bytes, stream) && parser->Parse(stream.get(), tasks);
+    return parser->reader && OpenMemoryStream(bytes, stream) && parser->Parse(stream.get(), bytes.size(), tasks);
 }
 
-bool ManifestReader::Parser::Parse(IStream* stream, std::vector<ManifestTask>& tasks) {
+bool ManifestReader::Parser::Parse(IStream* stream, size_t length, std::vector<ManifestTask>& tasks) {
     IXmlReader& xml = *reader.get();
     // The reader lets go of the stream when it is given the next one.
     if (FAILED(xml.SetInput(stream))) return false;
@@ -122,7 +122,13 @@ bool ManifestReader::Parser::Parse(IStream* stream, std::vector<ManifestTask>& t
     std::vector<ManifestTask> found;
     XmlNodeType node = XmlNodeType_None;
     HRESULT read = S_OK;
-    while ((read = xml.Read(&node)) == S_OK) {
+    for (size_t nodes = 0; (read = xml.Read(&node)) == S_OK; ++nodes) {
+        // Every node takes at least one byte. Wine's reader answers the end
+        // of a document cut off inside an element with no node, endlessly.
+        if (node == XmlNodeType_None || nodes > length) {
+            read = E_FAIL;
+            break;
+        }
         if (node == XmlNodeType_EndElement) {
             if (!open.empty()) open.pop_back();
             continue;

@@ -34,8 +34,9 @@ TEST_CASE(TheItemsAreTheTasksTheInstalledPackagesDeclareAndOnlyTheyAreSet) {
                                fixture::ManifestDeclaring({{"desktop", "MusicTray", " true ", "Music"},
                                                            {"desktop", "Bad\\Id", "true", ""}}));
     fixture::TestPackage phone("VtPhone_1.0.0.0_x64__vtpub3", fixture::ManifestDeclaring({}));
-    fixture::TestPackage broken("VtBroken_1.0.0.0_x64__vtpub4",
-                                "<Package><uap5:StartupTask TaskId=\"Half\" /><Applications>");
+    // Cut off after its task: a manifest that does not parse to its end declares none.
+    const std::string whole = fixture::ManifestDeclaring({{"uap5", "Half", "true", ""}});
+    fixture::TestPackage broken("VtBroken_1.0.0.0_x64__vtpub4", whole.substr(0, whole.find("</Applications>")));
     fixture::SetTaskState("VtChat_vtpub1", "Helper", kTaskDisabledByUser);
     fixture::SetTaskState("VtMusic_vtpub2", "MusicTray", kTaskDisabledByPolicy);
 
