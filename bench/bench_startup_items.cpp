@@ -10,8 +10,9 @@
 //                                        platform calls on what the places hold now
 //   bench_startup_items refused N FILE   times RemoveAll over N values that cannot be
 //                                        deleted by their 8-bit names, against N reloads
-//   bench_startup_items packages N       removes every packaged app, then installs N
-//                                        (0: none, and no repository of packages)
+//   bench_startup_items packages N [T]   removes every packaged app, then installs N, the
+//                                        first T of them (all by default) with a startup
+//                                        task (0: none, and no repository of packages)
 //
 // Item i goes to place i % 4 (user Startup folder, HKLM Run, HKCU Run, HKLM
 // RunOnce); every fifth item is parked in that location's disabled key. A
@@ -284,15 +285,18 @@ bool Check(const std::vector<Place>& places, const std::string& folder, const st
 const char kPackageFolders[] = "C:\\BenchPackages\\";
 constexpr int kMostPackages = 100;
 
-std::string PackageName(int index, bool fullName) {
+// The packages that declare a startup task are apps, the others libraries.
+const char kAppPrefix[] = "BenchApp";
+
+std::string PackageName(int index, bool fullName, bool withTask = true) {
     char name[64];
-    std::snprintf(name, sizeof(name), fullName ? "BenchApp%02d_1.0.%d.0_x64__benchpub" : "BenchApp%02d_benchpub",
-                  index, index);
+    std::snprintf(name, sizeof(name), fullName ? "%s%02d_1.0.%d.0_x64__benchpub" : "%s%02d_benchpub",
+                  withTask ? kAppPrefix : "BenchLib", index, index);
     return name;
 }
 
-// A manifest of a few kilobytes, as real ones are, declaring one startup task.
-std::string BenchManifest(int index) {
+// A manifest of a few kilobytes, as real ones are, declaring one startup task or none.
+std::string BenchManifest(int index, bool withTask) {
     const std::string prefix = index % 2 == 0 ? "uap5" : "desktop";
     std::string text =
         "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n"
@@ -307,10 +311,12 @@ std::string BenchManifest(int index) {
         "    <Application Id=\"App\" Executable=\"App.exe\" EntryPoint=\"Windows.FullTrustApplication\">\r\n"
         "      <uap:VisualElements DisplayName=\"Bench app\" Description=\"Bench app\" BackgroundColor=\"transparent\"\r\n"
         "        Square150x150Logo=\"Assets\\Square150x150Logo.png\" Square44x44Logo=\"Assets\\Square44x44Logo.png\" />\r\n"
-        "      <Extensions>\r\n"
-        "        <" + prefix + ":Extension Category=\"windows.startupTask\" Executable=\"App.exe\">\r\n"
-        "          <" + prefix + ":StartupTask TaskId=\"BenchTask\" Enabled=\"true\" DisplayName=\"Bench app\" />\r\n"
-        "        </" + prefix + ":Extension>\r\n"
+        "      <Extensions>\r\n" +
+        (withTask ? "        <" + prefix + ":Extension Category=\"windows.startupTask\" Executable=\"App.exe\">\r\n"
+                    "          <" + prefix + ":StartupTask TaskId=\"BenchTask\" Enabled=\"true\" DisplayName=\"Bench app\" />\r\n"
+                    "        </" + prefix + ":Extension>\r\n"
+                  : std::string()) +
+        "        <uap:Extension Category=\"windows.protocol\"><uap:Protocol Name=\"bench\" /></uap:Extension>\r\n"
         "      </Extensions>\r\n"
         "    </Application>\r\n"
         "  </Applications>\r\n"
@@ -321,11 +327,12 @@ std::string BenchManifest(int index) {
     return text + "  </Capabilities>\r\n</Package>\r\n";
 }
 
-bool SetPackages(int count) {
+// Installs `count` packages, the first `tasks` of which declare a startup task.
+bool SetPackages(int count, int tasks) {
     DeleteRegistryTree(HKEY_CURRENT_USER, kPackageRepositoryKey);
     DeleteRegistryTree(HKEY_CURRENT_USER, kPackageStatesKey);
-    for (int index = 0; index < kMostPackages; ++index) {
-        const std::string folder = kPackageFolders + PackageName(index, true);
+    for (int index = 0; index < 2 * kMostPackages; ++index) {
+        const std::string folder = kPackageFolders + PackageName(index / 2, true, index % 2 == 0);
         DeleteFileA((folder + "\\AppxManifest.xml").c_str());
         RemoveDirectoryA(folder.c_str());
     }
@@ -335,18 +342,24 @@ bool SetPackages(int count) {
     const RegKey repository = CreateRegistryKey(HKEY_CURRENT_USER, kPackageRepositoryKey, kRegistryCreate);
     bool done = static_cast<bool>(repository);
     for (int index = 0; index < count && done; ++index) {
-        const std::string folder = kPackageFolders + PackageName(index, true);
-        const RegKey key = CreateRegistryKey(repository.get(), PackageName(index, true), kRegistryCreate);
+        const bool withTask = index < tasks;
+        const std::string folder = kPackageFolders + PackageName(index, true, withTask);
+        const RegKey key = CreateRegistryKey(repository.get(), PackageName(index, true, withTask), kRegistryCreate);
         done = CreateDirectoryA(folder.c_str(), nullptr) &&
-               ReplaceWholeFile(folder + "\\AppxManifest.xml", BenchManifest(index)) && key &&
+               ReplaceWholeFile(folder + "\\AppxManifest.xml", BenchManifest(index, withTask)) && key &&
                SetRegistryString(key.get(), "PackageRootFolder", folder);
     }
     return done;
 }
 
+// How many installed packages declare a startup task.
 int PackageCount() {
     const RegKey repository = OpenRegistryKey(HKEY_CURRENT_USER, kPackageRepositoryKey, kRegistryRead);
-    return repository ? static_cast<int>(EnumerateRegistrySubkeys(repository.get()).size()) : 0;
+    int apps = 0;
+    for (const std::string& name : repository ? EnumerateRegistrySubkeys(repository.get()) : std::vector<std::string>()) {
+        if (name.rfind(kAppPrefix, 0) == 0) ++apps;
+    }
+    return apps;
 }
 
 DWORD TaskStateIn(const std::string& tag, int index) {
@@ -449,7 +462,7 @@ bool Profile(const std::vector<Place>& places, const std::string& folder, const 
         ManifestReader reader;
         const std::string manifest = kPackageFolders + PackageName(0, true) + "\\AppxManifest.xml";
         const double parse = PerCall(kRounds, [&] { reader.ReadTasks(manifest, tasks); });
-        std::fprintf(output, "packaged reload: %zu tasks of %d packages, first %.3f ms, again %.3f ms, one manifest %.3f ms\n",
+        std::fprintf(output, "packaged reload: %zu tasks of %d apps, first %.3f ms, again %.3f ms, one manifest %.3f ms\n",
                      list.Items().size(), PackageCount(), first, again, parse);
     }
     {
@@ -539,8 +552,8 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
         status = Reset(places, folder) ? 0 : 2;
     } else if (verb == "refused" && __argc == 4) {
         status = ProfileRefused(std::atoi(__argv[2]), __argv[3]) ? 0 : 2;
-    } else if (verb == "packages" && __argc == 3) {
-        status = SetPackages(std::atoi(__argv[2])) ? 0 : 2;
+    } else if (verb == "packages" && (__argc == 3 || __argc == 4)) {
+        status = SetPackages(std::atoi(__argv[2]), __argc == 4 ? std::atoi(__argv[3]) : std::atoi(__argv[2])) ? 0 : 2;
     } else if (verb == "profile" && __argc == 3) {
         status = Profile(places, folder, __argv[2]) ? 0 : 2;
     } else if ((verb == "fill" || verb == "check") && __argc == 4) {

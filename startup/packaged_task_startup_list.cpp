@@ -115,13 +115,14 @@ std::string DisplayText(const InstalledPackage& package, const std::wstring& dis
     return IsResourceName(text) ? "@{" + package.fullName + "?" + text + "}" : text;
 }
 
-// The task's own key below the states key: opened at once where the path
-// fits the 8-bit calls, else through its family's key.
-RegKey OpenTaskKey(HKEY states, const StartupItem& task, REGSAM rights) {
+// The task's own key below the states key, opened or (`make`) made: at once
+// where the path fits the 8-bit calls, else through its family's key.
+RegKey TaskKey(HKEY states, const StartupItem& task, REGSAM rights, bool make) {
+    const auto open = make ? CreateRegistryKey : OpenRegistryKey;
     const std::string path = TaskFamily(task) + "\\" + TaskIdOf(task);
-    if (FitsRegistryPath(path)) return OpenRegistryKey(states, path, rights);
-    const RegKey family = OpenRegistryKey(states, TaskFamily(task), rights);
-    return family ? OpenRegistryKey(family.get(), TaskIdOf(task), rights) : RegKey();
+    if (FitsRegistryPath(path)) return open(states, path, rights);
+    const RegKey family = open(states, TaskFamily(task), rights);
+    return family ? open(family.get(), TaskIdOf(task), rights) : RegKey();
 }
 
 // Each task's state as Windows keeps it, where it keeps one (read with one
@@ -130,7 +131,7 @@ void ReadStates(std::vector<StartupItem>& tasks) {
     const RegKey states = OpenRegistryKey(HKEY_CURRENT_USER, kPackageStatesKey, kRegistryRead);
     if (!states) return;
     for (StartupItem& task : tasks) {
-        const RegKey key = OpenTaskKey(states.get(), task, kRegistryRead);
+        const RegKey key = TaskKey(states.get(), task, kRegistryRead, false);
         DWORD state = 0;
         DWORD type = REG_NONE;
         DWORD size = sizeof state;
@@ -151,6 +152,8 @@ bool IsSettable(const StartupItem& item) {
 // key there is, opened as a write opens it. Relative to the states key, as
 // the whole path may be too long for the 8-bit calls.
 bool MaySetState(HKEY states, const StartupItem& item) {
+    const std::string path = TaskFamily(item) + "\\" + TaskIdOf(item);
+    if (FitsRegistryPath(path)) return MayWriteRegistryKey(states, path, kRegistryWrite);
     const RegKey family = OpenRegistryKey(states, TaskFamily(item), kRegistryRead);
     if (!family) return MayWriteRegistryKey(states, TaskFamily(item), kRegistryWrite);
     return MayWriteRegistryKey(family.get(), TaskIdOf(item), kRegistryWrite);
@@ -239,8 +242,7 @@ bool PackagedTaskStartupList::SetState(HKEY states, const StartupItem& item) con
     const auto live = std::find_if(items.begin(), items.end(),
                                    [&](const StartupItem& task) { return SameName(task.name, item.name); });
     if (live == items.end() || !CanSet(*live, item)) return false;
-    const RegKey family = CreateRegistryKey(states, TaskFamily(item), kRegistryWrite);
-    const RegKey task = family ? CreateRegistryKey(family.get(), TaskIdOf(item), kRegistryWrite) : RegKey();
+    const RegKey task = TaskKey(states, item, kRegistryWrite, true);
     return task && SetRegistryValue(task.get(), kStateValue, REG_DWORD, item.data);
 }
 
