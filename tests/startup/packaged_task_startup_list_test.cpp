@@ -32,7 +32,8 @@ TEST_CASE(TheItemsAreTheTasksTheInstalledPackagesDeclareAndOnlyTheyAreSet) {
                                                              {"desktop", "Legacy", "1", ""}}));
     fixture::TestPackage music("VtMusic_1.0.0.0_neutral__vtpub2",
                                fixture::ManifestDeclaring({{"desktop", "MusicTray", " true ", "Music"},
-                                                           {"desktop", "Bad\\Id", "true", ""}}));
+                                                           {"desktop", "Bad\\Id", "true", ""},
+                                                           {"desktop", "\xE4\xB8\xAD", "true", "No key name here"}}));
     fixture::TestPackage phone("VtPhone_1.0.0.0_x64__vtpub3", fixture::ManifestDeclaring({}));
     // Cut off after its task: a manifest that does not parse to its end declares none.
     const std::string whole = fixture::ManifestDeclaring({{"uap5", "Half", "true", ""}});

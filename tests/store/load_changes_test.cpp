@@ -173,11 +173,15 @@ TEST_CASE(APackagedAppsTaskIsARowByItsNameAndFamilyWithItsState) {
                     REG_DWORD, &policy, sizeof policy);
     fixture::SetRaw(HKEY_CURRENT_USER, std::string(fixture::kConfigurations) + "\\Lean\\PackagedApps\\VtGone_vtpub9", "Old",
                     REG_DWORD, &policy, sizeof policy);
+    // A stored value that is no state (edited by hand) is never set.
+    fixture::SetTaskState("VtChat_vtpub1", "Helper", kTaskEnabled);
+    fixture::SetString(HKEY_CURRENT_USER, std::string(fixture::kConfigurations) + "\\Lean\\PackagedApps\\VtChat_vtpub1",
+                       "Helper", "0");
     const LoadChanges changes = WorkOutLoadChanges(catalog.set, "Lean");
     CHECK_EQ(Rows(changes), (std::vector<std::string>{
         "PackagedApps|Chat (VtChat_vtpub1)|change|off (switched off)|on|",
         "PackagedApps|Chat (VtChat_vtpub1)|keep|off|off|set by policy",
-        "PackagedApps|Helper (VtChat_vtpub1)|keep|off|off|",
+        "PackagedApps|Helper (VtChat_vtpub1)|keep|on|on|",
         "PackagedApps|Music (VtMusic_vtpub2)|keep|on by policy|on by policy|set by policy",
         "PackagedApps|Old (VtGone_vtpub9)|keep|||not installed",
     }));
