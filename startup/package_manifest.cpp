@@ -39,7 +39,7 @@ bool OpenMemoryStream(const std::string& bytes, ComPtr<IStream>& stream) {
 
 // Most packages declare no startup task, and a file without the element's
 // name declares none, well-formed or not: it need not be parsed. A UTF-16
-// file (which a manifest never is) is always parsed.
+// file (manifests are UTF-8) is always parsed.
 bool MayDeclareTasks(const std::string& bytes) {
     const bool wide = bytes.size() >= 2 && (bytes.compare(0, 2, "\xFF\xFE") == 0 || bytes.compare(0, 2, "\xFE\xFF") == 0);
     return wide || bytes.find("StartupTask") != std::string::npos;

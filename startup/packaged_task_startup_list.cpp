@@ -187,7 +187,8 @@ std::string TaskIdOf(const StartupItem& item) {
 std::string TaskDisplayName(const StartupItem& item) {
     using LoadIndirectString = HRESULT(WINAPI*)(PCWSTR, PWSTR, UINT, void**);
     std::string text = item.command;
-    if (text.rfind("@{", 0) == 0) {
+    const auto indirect = [](const std::string& name) { return name.rfind("@{", 0) == 0; };
+    if (indirect(text)) {
         static const auto load = LoadSystemFunction<LoadIndirectString>("shlwapi.dll", "SHLoadIndirectString");
         std::vector<wchar_t> resolved(1024, L'\0');
         const bool loaded = load != nullptr && SUCCEEDED(load(WideText(text).c_str(), resolved.data(),
@@ -195,7 +196,8 @@ std::string TaskDisplayName(const StartupItem& item) {
         text.clear();
         if (loaded) NarrowText(resolved.data(), text);
     }
-    return text.empty() || IsResourceName(text) ? TaskIdOf(item) : text;
+    // What the shell could not resolve is no name to show.
+    return text.empty() || IsResourceName(text) || indirect(text) ? TaskIdOf(item) : text;
 }
 
 PackagedTaskStartupList::PackagedTaskStartupList(int index) : SwitchStartupList(index) {
