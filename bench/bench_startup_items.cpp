@@ -14,15 +14,23 @@
 //                                        own copy of EXE (never started)
 //   bench_startup_items dialog EXE FILE  starts EXE, writes into FILE the milliseconds until
 //                                        its main dialog shows, and closes it
+//   bench_startup_items packages N [T]   removes every packaged app, then installs N, the
+//                                        first T of them (all by default) with a startup
+//                                        task (0: none, and no repository of packages)
 //
 // Item i goes to place i % 4 (user Startup folder, HKLM Run, HKCU Run, HKLM
 // RunOnce); every fifth item is parked in that location's disabled key. A
 // TAG of the form X+Y is the set X with every tenth item taken from the set Y
-// instead: nine in ten of its items are those of X.
+// instead: nine in ten of its items are those of X. Where packaged apps are
+// installed, the one startup task of each is on in every set but B, and off
+// there (the user switched it off); fill and check take it as an item too.
 // Exit codes: 0 success, 1 check mismatch, 2 usage or setup failure.
 
 #include "platform/handles.h"
+#include "platform/files.h"
 #include "platform/registry.h"
+#include "startup/package_manifest.h"
+#include "startup/packaged_task_startup_list.h"
 #include "startup/registry_startup_list.h"
 #include "startup/shortcut_folder_startup_list.h"
 
@@ -276,6 +284,124 @@ bool Check(const std::vector<Place>& places, const std::string& folder, const st
     return true;
 }
 
+// ---- Packaged apps ---------------------------------------------------------------------------------------------
+
+const char kPackageFolders[] = "C:\\BenchPackages\\";
+constexpr int kMostPackages = 100;
+
+// The packages that declare a startup task are apps, the others libraries.
+const char kAppPrefix[] = "BenchApp";
+
+std::string PackageName(int index, bool fullName, bool withTask = true) {
+    char name[64];
+    std::snprintf(name, sizeof(name), fullName ? "%s%02d_1.0.%d.0_x64__benchpub" : "%s%02d_benchpub",
+                  withTask ? kAppPrefix : "BenchLib", index, index);
+    return name;
+}
+
+// A manifest of a few kilobytes, as real ones are, declaring one startup task or none.
+std::string BenchManifest(int index, bool withTask) {
+    const std::string prefix = index % 2 == 0 ? "uap5" : "desktop";
+    std::string text =
+        "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n"
+        "<Package xmlns=\"http://schemas.microsoft.com/appx/manifest/foundation/windows10\"\r\n"
+        "  xmlns:uap=\"http://schemas.microsoft.com/appx/manifest/uap/windows10\"\r\n"
+        "  xmlns:uap5=\"http://schemas.microsoft.com/appx/manifest/uap/windows10/5\"\r\n"
+        "  xmlns:desktop=\"http://schemas.microsoft.com/appx/manifest/desktop/windows10\"\r\n"
+        "  xmlns:rescap=\"http://schemas.microsoft.com/appx/manifest/foundation/windows10/restrictedcapabilities\">\r\n"
+        "  <Identity Name=\"BenchApp\" Publisher=\"CN=Bench\" Version=\"1.0.0.0\" ProcessorArchitecture=\"x64\" />\r\n"
+        "  <Properties><DisplayName>Bench app</DisplayName><PublisherDisplayName>Bench</PublisherDisplayName></Properties>\r\n"
+        "  <Applications>\r\n"
+        "    <Application Id=\"App\" Executable=\"App.exe\" EntryPoint=\"Windows.FullTrustApplication\">\r\n"
+        "      <uap:VisualElements DisplayName=\"Bench app\" Description=\"Bench app\" BackgroundColor=\"transparent\"\r\n"
+        "        Square150x150Logo=\"Assets\\Square150x150Logo.png\" Square44x44Logo=\"Assets\\Square44x44Logo.png\" />\r\n"
+        "      <Extensions>\r\n" +
+        (withTask ? "        <" + prefix + ":Extension Category=\"windows.startupTask\" Executable=\"App.exe\">\r\n"
+                    "          <" + prefix + ":StartupTask TaskId=\"BenchTask\" Enabled=\"true\" DisplayName=\"Bench app\" />\r\n"
+                    "        </" + prefix + ":Extension>\r\n"
+                  : std::string()) +
+        "        <uap:Extension Category=\"windows.protocol\"><uap:Protocol Name=\"bench\" /></uap:Extension>\r\n"
+        "      </Extensions>\r\n"
+        "    </Application>\r\n"
+        "  </Applications>\r\n"
+        "  <Capabilities>\r\n";
+    for (int capability = 0; capability < 60; ++capability) {
+        text += "    <rescap:Capability Name=\"benchCapability" + std::to_string(capability) + "\" />\r\n";
+    }
+    return text + "  </Capabilities>\r\n</Package>\r\n";
+}
+
+// Installs `count` packages, the first `tasks` of which declare a startup task.
+bool SetPackages(int count, int tasks) {
+    DeleteRegistryTree(HKEY_CURRENT_USER, kPackageRepositoryKey);
+    DeleteRegistryTree(HKEY_CURRENT_USER, kPackageStatesKey);
+    for (int index = 0; index < 2 * kMostPackages; ++index) {
+        const std::string folder = kPackageFolders + PackageName(index / 2, true, index % 2 == 0);
+        DeleteFileA((folder + "\\AppxManifest.xml").c_str());
+        RemoveDirectoryA(folder.c_str());
+    }
+    if (count <= 0) return true;
+    if (count > kMostPackages) return false;
+    CreateDirectoryA(kPackageFolders, nullptr);
+    const RegKey repository = CreateRegistryKey(HKEY_CURRENT_USER, kPackageRepositoryKey, kRegistryCreate);
+    bool done = static_cast<bool>(repository);
+    for (int index = 0; index < count && done; ++index) {
+        const bool withTask = index < tasks;
+        const std::string folder = kPackageFolders + PackageName(index, true, withTask);
+        const RegKey key = CreateRegistryKey(repository.get(), PackageName(index, true, withTask), kRegistryCreate);
+        done = CreateDirectoryA(folder.c_str(), nullptr) &&
+               ReplaceWholeFile(folder + "\\AppxManifest.xml", BenchManifest(index, withTask)) && key &&
+               SetRegistryString(key.get(), "PackageRootFolder", folder);
+    }
+    return done;
+}
+
+// How many installed packages declare a startup task.
+int PackageCount() {
+    const RegKey repository = OpenRegistryKey(HKEY_CURRENT_USER, kPackageRepositoryKey, kRegistryRead);
+    int apps = 0;
+    for (const std::string& name : repository ? EnumerateRegistrySubkeys(repository.get()) : std::vector<std::string>()) {
+        if (name.rfind(kAppPrefix, 0) == 0) ++apps;
+    }
+    return apps;
+}
+
+DWORD TaskStateIn(const std::string& tag, int index) {
+    const size_t plus = tag.find('+');
+    const std::string set = plus != std::string::npos && index % 10 == 9 ? tag.substr(plus + 1) : tag.substr(0, plus);
+    return set == "B" ? kTaskDisabledByUser : kTaskEnabled;
+}
+
+std::string TaskKeyPath(int index) {
+    return std::string(kPackageStatesKey) + "\\" + PackageName(index, false) + "\\BenchTask";
+}
+
+bool FillTaskStates(const std::string& tag) {
+    bool done = true;
+    const int packages = PackageCount();
+    for (int index = 0; index < packages; ++index) {
+        const RegKey key = CreateRegistryKey(HKEY_CURRENT_USER, TaskKeyPath(index), kRegistryCreate);
+        const DWORD state = TaskStateIn(tag, index);
+        const std::string data(reinterpret_cast<const char*>(&state), sizeof state);
+        if (!key || !SetRegistryValue(key.get(), "State", REG_DWORD, data)) done = false;
+    }
+    return done;
+}
+
+bool CheckTaskStates(const std::string& tag) {
+    std::string data;
+    const int packages = PackageCount();
+    for (int index = 0; index < packages; ++index) {
+        const RegKey key = OpenRegistryKey(HKEY_CURRENT_USER, TaskKeyPath(index), kRegistryRead);
+        const DWORD state = TaskStateIn(tag, index);
+        if (!key || !GetRegistryBinary(key.get(), "State", sizeof state, data) ||
+            data != std::string(reinterpret_cast<const char*>(&state), sizeof state)) {
+            return false;
+        }
+    }
+    return true;
+}
+
 double Now() {
     LARGE_INTEGER count, frequency;
     QueryPerformanceCounter(&count);
@@ -330,6 +456,19 @@ bool Profile(const std::vector<Place>& places, const std::string& folder, const 
     FILE* output = std::fopen(outputPath, "w");
     if (output == nullptr) return false;
     constexpr int kRounds = 20;
+    if (PackageCount() > 0) {
+        // The first read loads XmlLite; the later ones show what a read costs.
+        const double start = Now();
+        PackagedTaskStartupList list(10);
+        const double first = Now() - start;
+        const double again = PerCall(kRounds, [&] { list.Reload(); });
+        std::vector<ManifestTask> tasks;
+        ManifestReader reader;
+        const std::string manifest = kPackageFolders + PackageName(0, true) + "\\AppxManifest.xml";
+        const double parse = PerCall(kRounds, [&] { reader.ReadTasks(manifest, tasks); });
+        std::fprintf(output, "packaged reload: %zu tasks of %d apps, first %.3f ms, again %.3f ms, one manifest %.3f ms\n",
+                     list.Items().size(), PackageCount(), first, again, parse);
+    }
     {
         ShortcutFolderStartupList list(0, folder, HKEY_CURRENT_USER, places[0].disabledPath);
         const double product = PerCall(kRounds, [&] { list.Reload(); });
@@ -485,15 +624,17 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
         status = InstallServices(std::atoi(__argv[2]), __argv[3]) ? 0 : 2;
     } else if (verb == "dialog" && __argc == 4) {
         status = TimeDialog(__argv[2], __argv[3]) ? 0 : 2;
+    } else if (verb == "packages" && (__argc == 3 || __argc == 4)) {
+        status = SetPackages(std::atoi(__argv[2]), __argc == 4 ? std::atoi(__argv[3]) : std::atoi(__argv[2])) ? 0 : 2;
     } else if (verb == "profile" && __argc == 3) {
         status = Profile(places, folder, __argv[2]) ? 0 : 2;
     } else if ((verb == "fill" || verb == "check") && __argc == 4) {
         const std::string tag = __argv[2];
         const int count = std::atoi(__argv[3]);
         if (verb == "fill") {
-            status = Reset(places, folder) && Fill(places, folder, tag, count) ? 0 : 2;
+            status = Reset(places, folder) && Fill(places, folder, tag, count) && FillTaskStates(tag) ? 0 : 2;
         } else {
-            status = Check(places, folder, tag, count) ? 0 : 1;
+            status = Check(places, folder, tag, count) && CheckTaskStates(tag) ? 0 : 1;
         }
     }
     CoUninitialize();

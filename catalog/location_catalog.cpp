@@ -2,6 +2,7 @@
 #include "catalog/startup_location_set.h"
 #include "platform/system.h"
 #include "startup/registry_startup_list.h"
+#include "startup/packaged_task_startup_list.h"
 #include "startup/service_startup_list.h"
 #include "startup/shortcut_folder_startup_list.h"
 
@@ -22,6 +23,8 @@ std::unique_ptr<StartupList> MakeLiveList(int index, bool readSwitches) {
                                                          DisabledPlacePath(index), LiveKeyView(index));
         case LocationKind::Services:
             return std::make_unique<ServiceStartupList>(index, readSwitches);
+        case LocationKind::PackagedApps:
+            return std::make_unique<PackagedTaskStartupList>(index, readSwitches);
     }
     return nullptr;
 }

@@ -1,6 +1,8 @@
 #include "catalog/location_table.h"
 
+#include "platform/registry.h"
 #include "platform/system.h"
+#include "startup/packaged_task_startup_list.h"
 
 #include <shlobj.h>
 
@@ -8,6 +10,10 @@ namespace {
 
 bool Always() { return true; }
 bool OnWindows95Family() { return !IsWindowsNT(); }
+// Windows 8 and later keep a repository of the user's packages.
+bool HasPackageRepository() {
+    return static_cast<bool>(OpenRegistryKey(HKEY_CURRENT_USER, kPackageRepositoryKey, kRegistryRead));
+}
 
 constexpr char kRun[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 constexpr char kRunOnce[] = "Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
@@ -50,6 +56,9 @@ const LocationRow& Location(int locationIndex) {
         // The programs the NT family starts before anyone logs on.
         {"SystemServices", LocationKind::Services, 0, kNone, nullptr, LiveView::Own,
          kNone, nullptr, false, true, IsWindowsNT},
+        // The startup tasks of Store and MSIX apps, which Task Manager lists too.
+        {"PackagedApps", LocationKind::PackagedApps, 0, kNone, nullptr, LiveView::Own,
+         kNone, nullptr, false, true, HasPackageRepository},
     };
     return kLocations[locationIndex];
 }

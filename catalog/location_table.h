@@ -12,6 +12,7 @@ enum class LocationKind {
     StartupFolder,   // a Startup folder: its files, and a disabled key beside it
     RegistryValues,  // a Run-type key: its values, and a disabled key beside it
     Services,        // how the installed services start: switches, not entries
+    PackagedApps,    // whether packaged apps' startup tasks run: switches, not entries
 };
 
 // The registry view a live key is seen in on 64-bit Windows, whatever the
@@ -43,7 +44,7 @@ struct LocationRow {
     bool (*existsHere)();
 };
 
-constexpr int kLocationCount = 10;
+constexpr int kLocationCount = 11;
 
 const LocationRow& Location(int locationIndex);
 

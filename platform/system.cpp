@@ -1,9 +1,12 @@
 #include "platform/system.h"
 
 #include "platform/handles.h"
+#include "platform/text.h"
 
 #include <windows.h>
 #include <shlobj.h>
+
+#include <vector>
 
 namespace {
 
@@ -51,6 +54,16 @@ bool IsWindowsNT() {
     return versionIsNT;
 }
 
+HMODULE LoadSystemModule(const char* module) {
+    if (HMODULE loaded = GetModuleHandleA(module)) return loaded;
+    char folder[MAX_PATH];
+    const UINT length = GetSystemDirectoryA(folder, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) return nullptr;
+    // By its full path: a DLL of that name beside the program or in the
+    // current folder is never the one loaded.
+    return LoadLibraryA((std::string(folder, length) + "\\" + module).c_str());
+}
+
 bool IsWindows64() {
 #if defined(_WIN64)
     return true;
@@ -64,26 +77,16 @@ bool IsWindows64() {
 }
 
 std::string LoadIndirectText(const std::string& source) {
-    // Looked up, and loaded where no one has yet: systems before XP lack it.
     using Load = HRESULT(WINAPI*)(LPCWSTR, LPWSTR, UINT, void**);
-    HMODULE shell = GetModuleHandleA("shlwapi.dll");
-    if (shell == nullptr) shell = LoadLibraryA("shlwapi.dll");
-    auto load = shell == nullptr
-                    ? nullptr
-                    : reinterpret_cast<Load>(reinterpret_cast<void*>(GetProcAddress(shell, "SHLoadIndirectString")));
-    const int length = static_cast<int>(source.size());
-    if (load == nullptr || length == 0) return std::string();
-    std::wstring wide(static_cast<size_t>(MultiByteToWideChar(CP_ACP, 0, source.data(), length, nullptr, 0)), L'\0');
-    if (wide.empty()) return std::string();
-    MultiByteToWideChar(CP_ACP, 0, source.data(), length, &wide[0], static_cast<int>(wide.size()));
-    wchar_t loaded[1024] = {};
-    if (FAILED(load(wide.c_str(), loaded, 1024, nullptr))) return std::string();
-    loaded[1023] = L'\0';
-    const int size = WideCharToMultiByte(CP_ACP, 0, loaded, -1, nullptr, 0, nullptr, nullptr);
-    if (size <= 1) return std::string();
-    std::string text(static_cast<size_t>(size), '\0');
-    WideCharToMultiByte(CP_ACP, 0, loaded, -1, &text[0], size, nullptr, nullptr);
-    text.resize(static_cast<size_t>(size - 1));
+    // Systems before XP lack it.
+    static const auto load = LoadSystemFunction<Load>("shlwapi.dll", "SHLoadIndirectString");
+    std::vector<wchar_t> loaded(1024, L'\0');
+    std::string text;
+    if (load == nullptr || source.empty() ||
+        FAILED(load(WideText(source).c_str(), loaded.data(), static_cast<UINT>(loaded.size() - 1), nullptr))) {
+        return text;
+    }
+    NarrowText(loaded.data(), text);
     return text;
 }
 

@@ -8,3 +8,10 @@
 std::wstring NameKey(const std::string& name);
 
 bool SameName(const std::string& first, const std::string& second);
+
+// Text in the program's 8-bit code page, widened for the wide calls.
+std::wstring WideText(const std::string& text);
+
+// Wide text in the program's 8-bit code page. False, with `text` holding what
+// could be converted, when a character has no form there (it reads as "?").
+bool NarrowText(const std::wstring& wide, std::string& text);

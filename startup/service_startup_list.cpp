@@ -135,7 +135,7 @@ bool ReadServiceStart(const StartupItem& item, ServiceStart& start) {
 
 void RefuseServiceChangesForTests(bool refuse) { refuseChangesForTests = refuse; }
 
-ServiceStartupList::ServiceStartupList(int index, bool readNow) : StartupList(index) {
+ServiceStartupList::ServiceStartupList(int index, bool readNow) : SwitchStartupList(index) {
     if (readNow) ServiceStartupList::Reload();
 }
 
@@ -165,8 +165,6 @@ bool ServiceStartupList::WriteItems(const std::vector<StartupItem>& changed) {
     return allSet;
 }
 
-bool ServiceStartupList::WriteItem(const StartupItem& item) { return WriteItems({item}); }
-
 bool ServiceStartupList::SetStart(SC_HANDLE manager, const StartupItem& item) const {
     ServiceStart start;
     // Only the services the list holds: never a driver, nor one of Windows' own.
@@ -186,19 +184,6 @@ bool ServiceStartupList::SetStart(SC_HANDLE manager, const StartupItem& item) co
     SERVICE_DELAYED_AUTO_START_INFO delayed{start.delayed ? TRUE : FALSE};
     return changeConfig2 != nullptr && changeConfig2(service.get(), SERVICE_CONFIG_DELAYED_AUTO_START_INFO, &delayed);
 }
-
-bool ServiceStartupList::DeleteItem(const StartupItem&) { return false; }
-
-bool ServiceStartupList::Add(const StartupItem& item) {
-    WriteItem(item);
-    return Reload();
-}
-
-bool ServiceStartupList::Remove(const StartupItem&) { return Reload(); }
-
-bool ServiceStartupList::Store() { return WriteItems(std::vector<StartupItem>(items)); }
-
-bool ServiceStartupList::MayChange(unsigned char enabled) const { return enabled != 0 && MaySet(items); }
 
 bool ServiceStartupList::IsSwitchValue(const StartupItem& stored) const {
     ServiceStart ignored;
@@ -224,9 +209,3 @@ bool ServiceStartupList::Installed(const std::string& name) const {
     const ServiceHandle manager(OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT));
     return manager && ServiceHandle(OpenServiceA(manager.get(), name.c_str(), SERVICE_QUERY_STATUS));
 }
-
-HANDLE ServiceStartupList::StartWatch() { return INVALID_HANDLE_VALUE; }
-
-HANDLE ServiceStartupList::RearmWatch(HANDLE handle) { return handle; }
-
-void ServiceStartupList::StopWatch(HANDLE) {}

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "startup/startup_list.h"
+#include "startup/switch_startup_list.h"
 
 #include <windows.h>
 
@@ -28,7 +28,7 @@ bool ReadServiceStart(const StartupItem& item, ServiceStart& start);
 // resource of Microsoft's, and that starts automatically, on demand or not at
 // all. A write changes how the service starts, from its next start on; no
 // service is ever installed, removed, started or stopped.
-class ServiceStartupList : public StartupList {
+class ServiceStartupList : public SwitchStartupList {
 public:
     // Reads the services unless `readNow` is false: the list is then empty
     // until its first Reload.
@@ -36,21 +36,9 @@ public:
     ~ServiceStartupList() override;
 
     bool Reload() override;
-    bool Store() override;
-    bool Add(const StartupItem& item) override;
-    bool Remove(const StartupItem& item) override;
-    // Sets the start of a service the list holds.
-    bool WriteItem(const StartupItem& item) override;
-    // A service is never removed: always false.
-    bool DeleteItem(const StartupItem& item) override;
+    // Sets the start of each service the list holds.
     bool WriteItems(const std::vector<StartupItem>& changed) override;
-    bool MayChange(unsigned char enabled) const override;
-    // Services have no change notification of their start types.
-    HANDLE StartWatch() override;
-    HANDLE RearmWatch(HANDLE handle) override;
-    void StopWatch(HANDLE handle) override;
 
-    bool HoldsSwitches() const override { return true; }
     bool IsSwitchValue(const StartupItem& stored) const override;
     bool CanSet(const StartupItem& live, const StartupItem& stored) const override;
     // Opens each service to be changed as a change opens it.

@@ -6,6 +6,7 @@
 #include "platform/text.h"
 #include "startup/registry_startup_list.h"
 #include "startup/shortcut_folder_startup_list.h"
+#include "store/stored_packaged_tasks.h"
 #include "store/stored_services.h"
 
 #include <algorithm>
@@ -39,6 +40,8 @@ StoredPaths StoredPaths::Below(const std::string& configurationKey, int location
     StoredPaths paths;
     paths.kind = Location(locationIndex).kind;
     paths.locationKey = configurationKey + "\\" + LocationKeyName(locationIndex);
+    // Its family keys are below the location key, and opened relative to it.
+    if (paths.kind == LocationKind::PackagedApps) return paths;
     if (paths.kind == LocationKind::Services) {
         paths.startTypes = paths.locationKey + "\\Start";
         paths.delayedStarts = paths.locationKey + "\\Delayed";
@@ -75,6 +78,7 @@ std::unique_ptr<StartupList> OpenStoredLocation(const StoredPaths& paths) {
     switch (paths.kind) {
         case LocationKind::StartupFolder: return std::make_unique<StoredFolderList>(paths);
         case LocationKind::Services: return std::make_unique<StoredServiceList>(paths);
+        case LocationKind::PackagedApps: return std::make_unique<StoredPackagedTaskList>(paths);
         case LocationKind::RegistryValues: break;
     }
     return std::make_unique<RegistryStartupList>(0, HKEY_CURRENT_USER, paths.enabled, HKEY_CURRENT_USER,

@@ -10,6 +10,8 @@
 //     <name>\<location key name>\Approved       Task Manager's switches of the entries
 //     <name>\SystemServices\Start                 the start type of each service, by its key name
 //     <name>\SystemServices\Delayed               1 for each automatic service whose start is delayed
+//     <name>\PackagedApps\<family>                the state of each startup task of the package family,
+//                                               by its TaskId
 //
 // and the rules a configuration name keeps. Reading a configuration into
 // memory belongs here too; the journal, the load plan and the store's
@@ -91,7 +93,8 @@ using ValueKindCheck = bool (*)(DWORD type, size_t size);
 
 // The stored copy of one location: a registry list over its Enabled and
 // Disabled keys inside the configuration, read in full; for a Startup folder,
-// a StoredFolderList; for services, a StoredServiceList.
+// a StoredFolderList; for services, a StoredServiceList; for packaged apps, a
+// StoredPackagedTaskList.
 std::unique_ptr<StartupList> OpenStoredLocation(const StoredPaths& paths);
 
 // The stored copy of a Startup folder: its Enabled and Disabled keys as a

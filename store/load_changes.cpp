@@ -4,6 +4,7 @@
 #include "catalog/startup_location_set.h"
 #include "platform/program_path.h"
 #include "platform/text.h"
+#include "startup/packaged_task_startup_list.h"
 #include "startup/service_startup_list.h"
 #include "startup/shell_link_file.h"
 #include "startup/shortcut_folder_startup_list.h"
@@ -355,8 +356,24 @@ void AddLocationRows(const StartupList& live, const ShortcutFolderStartupList* f
 // ---- Switches of installed things -------------------------------------------------------------------------
 
 const char kNotInstalled[] = "not installed";
+const char kSetByPolicy[] = "set by policy";
+
+std::string TaskStateText(const StartupItem& item) {
+    DWORD state = 0;
+    if (!ReadTaskState(item, state)) return std::string();
+    switch (state) {
+        case kTaskDisabled: return "off";
+        case kTaskDisabledByUser: return "off (switched off)";
+        case kTaskEnabled: return "on";
+        case kTaskDisabledByPolicy: return "off by policy";
+        case kTaskEnabledByPolicy: return "on by policy";
+        default: break;
+    }
+    return "state " + std::to_string(state);
+}
 
 std::string SwitchText(LocationKind kind, const StartupItem& item) {
+    if (kind == LocationKind::PackagedApps) return TaskStateText(item);
     if (kind == LocationKind::Services) {
         ServiceStart start;
         if (!ReadServiceStart(item, start)) return std::string();
@@ -369,41 +386,64 @@ std::string SwitchText(LocationKind kind, const StartupItem& item) {
     return item.command;
 }
 
-// What the switch is called: the installed thing's own name and the switch's
-// name in parentheses.
-std::string SwitchEntry(const StartupItem& installed) { return installed.command + " (" + installed.name + ")"; }
+// What the switch is called: the installed thing's own name and, in
+// parentheses, the switch's name (a service's key name) or the family of a
+// packaged app. A stored service that is not installed goes by its key name.
+std::string SwitchEntry(LocationKind kind, const StartupItem& item, bool installed) {
+    if (kind == LocationKind::PackagedApps) return TaskDisplayName(item) + " (" + TaskFamily(item) + ")";
+    return installed ? item.command + " (" + item.name + ")" : item.name;
+}
+
+// Why a load leaves a switch as it is although the configuration may hold it
+// otherwise: a policy sets the task now, or set it when it was saved.
+std::string SwitchNote(LocationKind kind, const StartupItem& live, const StartupItem* stored) {
+    DWORD state = 0;
+    const auto policy = [&state](const StartupItem& item) { return ReadTaskState(item, state) && IsPolicyState(state); };
+    if (kind == LocationKind::PackagedApps && (policy(live) || (stored != nullptr && policy(*stored)))) {
+        return kSetByPolicy;
+    }
+    return std::string();
+}
 
 // One row per switch the location has or the configuration holds, by entry
-// without regard to case. A stored switch of something installed that is no
-// item of the list (a hand-edited configuration) gets none: it is never set.
+// without regard to case (then by name: two switches may share an entry). A
+// stored switch of something installed that is no item of the list (a
+// hand-edited configuration) gets none: it is never set.
 void AddSwitchRows(const StartupList& live, const LocationPlan* plan, std::vector<ChangeRow>& rows) {
     const int index = live.LocationIndex();
     const LocationKind kind = Location(index).kind;
     std::map<std::wstring, const StartupItem*> writes;
+    std::map<std::wstring, const StartupItem*> held;
     std::set<std::wstring> damaged;
     if (plan != nullptr) {
         for (const StartupItem& item : plan->writes) writes[NameKey(item.name)] = &item;
+        for (const StartupItem& item : plan->stored->items->Items()) held[NameKey(item.name)] = &item;
         for (const auto& [key, refusal] : plan->refusals) damaged.insert(std::get<2>(key));
     }
-    std::set<std::wstring> installed;
-    std::map<std::wstring, ChangeRow> sorted;
+    // A damaged value keeps the load from running: that comes first.
+    const auto note = [&damaged](const std::wstring& name, const std::string& rest) {
+        if (damaged.count(name) == 0) return rest;
+        return rest.empty() ? std::string(kDamagedValue) : kDamagedValue + ("; " + rest);
+    };
+    std::map<std::pair<std::wstring, std::wstring>, ChangeRow> sorted;
     for (const StartupItem& item : live.Items()) {
-        installed.insert(NameKey(item.name));
-        ChangeRow row{index, SwitchEntry(item), EntryChange::Keep, SwitchText(kind, item), SwitchText(kind, item), ""};
-        auto write = writes.find(NameKey(item.name));
+        const std::wstring name = NameKey(item.name);
+        const auto stored = held.find(name);
+        const std::string text = SwitchText(kind, item);
+        ChangeRow row{index, SwitchEntry(kind, item, true), EntryChange::Keep, text, text,
+                      note(name, SwitchNote(kind, item, stored != held.end() ? stored->second : nullptr))};
+        auto write = writes.find(name);
         if (write != writes.end()) {
             row.change = EntryChange::Change;
             row.after = SwitchText(kind, *write->second);
         }
-        if (damaged.count(NameKey(item.name)) != 0) row.note = kDamagedValue;
-        sorted.emplace(NameKey(row.entry), std::move(row));
+        if (stored != held.end()) held.erase(stored);
+        sorted.emplace(std::make_pair(NameKey(row.entry), name), std::move(row));
     }
-    const std::vector<StartupItem> none;
-    for (const StartupItem& item : plan != nullptr ? plan->stored->items->Items() : none) {
-        if (installed.count(NameKey(item.name)) != 0 || live.Installed(item.name)) continue;
-        const std::string note = damaged.count(NameKey(item.name)) != 0 ? kDamagedValue + std::string("; ") : "";
-        sorted.emplace(NameKey(item.name),
-                       ChangeRow{index, item.name, EntryChange::Keep, "", "", note + kNotInstalled});
+    for (const auto& [name, item] : held) {
+        if (live.Installed(item->name)) continue;
+        ChangeRow row{index, SwitchEntry(kind, *item, false), EntryChange::Keep, "", "", note(name, kNotInstalled)};
+        sorted.emplace(std::make_pair(NameKey(row.entry), name), std::move(row));
     }
     for (auto& [entry, row] : sorted) rows.push_back(std::move(row));
 }

@@ -30,7 +30,8 @@ struct ChangeRow {
     // What else differs between a changed entry's two sides ("working folder",
     // "content", ...; ", " between), then "invalid name" or "damaged value"
     // (an entry that makes the load refused), "program not found" and "runs
-    // once"; "; " between them.
+    // once"; "; " between them. For a switch, "damaged value", "not
+    // installed" or "set by policy".
     std::string note;
 };
 

@@ -30,7 +30,7 @@ StartupItem StoredStart(std::string_view name, DWORD type, std::string_view data
 }  // namespace
 
 StoredServiceList::StoredServiceList(const StoredPaths& paths)
-    : StartupList(0), startPath(paths.startTypes), delayedPath(paths.delayedStarts) {
+    : SwitchStartupList(0), startPath(paths.startTypes), delayedPath(paths.delayedStarts) {
     StoredServiceList::Reload();
 }
 
@@ -72,8 +72,6 @@ bool StoredServiceList::WriteItems(const std::vector<StartupItem>& changed) {
     return allWritten;
 }
 
-bool StoredServiceList::WriteItem(const StartupItem& item) { return WriteItems({item}); }
-
 bool StoredServiceList::DeleteItem(const StartupItem& item) {
     const RegKey starts = OpenRegistryKey(HKEY_CURRENT_USER, startPath, kRegistryWrite);
     if (const RegKey delays = OpenRegistryKey(HKEY_CURRENT_USER, delayedPath, kRegistryWrite)) {
@@ -88,22 +86,6 @@ bool StoredServiceList::Store() {
     return WriteItems(std::vector<StartupItem>(items));
 }
 
-bool StoredServiceList::Add(const StartupItem& item) {
-    WriteItem(item);
-    return Reload();
-}
-
-bool StoredServiceList::Remove(const StartupItem& item) {
-    DeleteItem(item);
-    return Reload();
-}
-
 bool StoredServiceList::MayChange(unsigned char enabled) const {
     return enabled != 0 && MayWriteRegistryKey(HKEY_CURRENT_USER, startPath, kRegistryCreate);
 }
-
-HANDLE StoredServiceList::StartWatch() { return INVALID_HANDLE_VALUE; }
-
-HANDLE StoredServiceList::RearmWatch(HANDLE handle) { return handle; }
-
-void StoredServiceList::StopWatch(HANDLE) {}

@@ -5,7 +5,7 @@
 // "Delayed" one REG_DWORD 1 per automatic service whose start is delayed.
 // A save makes both keys, empty or not.
 
-#include "startup/startup_list.h"
+#include "startup/switch_startup_list.h"
 #include "store/configuration_layout.h"
 
 #include <string>
@@ -14,23 +14,17 @@
 // those of the live list (ServiceItem). A value that is no start type a
 // service may be given reads as an item with no start (REG_NONE), which no
 // load sets.
-class StoredServiceList : public StartupList {
+class StoredServiceList : public SwitchStartupList {
 public:
     explicit StoredServiceList(const StoredPaths& paths);
     ~StoredServiceList() override;
 
     bool Reload() override;
     bool Store() override;
-    bool Add(const StartupItem& item) override;
-    bool Remove(const StartupItem& item) override;
-    bool WriteItem(const StartupItem& item) override;
     bool DeleteItem(const StartupItem& item) override;
     // Makes both keys, and writes each item's start.
     bool WriteItems(const std::vector<StartupItem>& changed) override;
     bool MayChange(unsigned char enabled) const override;
-    HANDLE StartWatch() override;
-    HANDLE RearmWatch(HANDLE handle) override;
-    void StopWatch(HANDLE handle) override;
 
 private:
     std::string startPath;

@@ -36,6 +36,8 @@ TEST_CASE(TheCatalogHoldsTheLocationsOfAnNtSystem) {
     REQUIRE(set.Slot(9) != nullptr);
     CHECK(dynamic_cast<ServiceStartupList*>(set.Slot(9)) != nullptr);
     CHECK(!set.Slot(9)->Items().empty());
+    // Wine keeps no repository of packages: no packaged apps.
+    CHECK(set.Slot(10) == nullptr);
     // Each list has read its places, from the right keys and folders.
     REQUIRE(set.Slot(1)->Items().size() == 1);
     CHECK_EQ(set.Slot(1)->Items()[0].name, "Shared");

@@ -10,7 +10,9 @@
 #include "harness/dialog_driver.h"
 #include "harness/fixtures.h"
 #include "harness/live_locations.h"
+#include "harness/package_fixtures.h"
 #include "harness/service_fixtures.h"
+#include "startup/packaged_task_startup_list.h"
 #include "startup/service_startup_list.h"
 
 #include <shlobj.h>
@@ -1004,4 +1006,69 @@ TEST_CASE(AConfigurationWithANameOrValueNoLoadMayWriteIsRefusedWhole) {
     }
     CHECK(monitor.Stop());
     CHECK_EQ(fixture::ReadFileBytes(monitor.logPath()), "");
+}
+
+// ---- Packaged apps -----------------------------------------------------------------------------------------------
+
+TEST_CASE(PackagedAppsStartAgainAsTheyWereSavedAndNothingElseOfThemChanges) {
+    fixture::PackageRepository repository;
+    fixture::TestPackage chat("VtChat_1.0.0.0_x64__vtpub1",
+                              fixture::ManifestDeclaring({{"uap5", "ChatStartup", "true", ""}, {"uap5", "Helper", "", ""}}));
+    fixture::TestPackage music("VtMusic_1.0.0.0_x64__vtpub2", fixture::ManifestDeclaring({{"desktop", "MusicTray", "", ""},
+                                                                                          {"desktop", "MusicSync", "true", ""}}));
+    fixture::TestPackage phone("VtPhone_1.0.0.0_x64__vtpub3", fixture::ManifestDeclaring({}));
+    fixture::SetTaskState("VtMusic_vtpub2", "MusicTray", kTaskEnabledByPolicy);
+    Catalog catalog;
+    const std::string longest(212, 'L');
+    REQUIRE(catalog.set.SaveConfiguration("Lean"));
+    REQUIRE(catalog.set.SaveConfiguration(longest));
+    // Each task's state, or its manifest's default; no key for a family without tasks.
+    CHECK_EQ(Keys(Stored("Lean", "PackagedApps")), (std::vector<std::string>{"VtChat_vtpub1", "VtMusic_vtpub2"}));
+    CHECK_EQ(fixture::RawSnapshot(HKEY_CURRENT_USER, Stored("Lean", "PackagedApps\\VtChat_vtpub1")),
+             (std::vector<std::string>{"ChatStartup 4:02000000", "Helper 4:00000000"}));
+    CHECK_EQ(fixture::RawSnapshot(HKEY_CURRENT_USER, Stored("Lean", "PackagedApps\\VtMusic_vtpub2")),
+             (std::vector<std::string>{"MusicSync 4:02000000", "MusicTray 4:04000000"}));
+
+    // Since: switched by hand, set by a policy, an app installed; by hand in
+    // the configuration, a task of an app that is gone.
+    fixture::SetTaskState("VtChat_vtpub1", "ChatStartup", kTaskDisabledByUser);
+    fixture::SetTaskState("VtChat_vtpub1", "Helper", kTaskEnabled);
+    fixture::SetTaskState("VtMusic_vtpub2", "MusicTray", kTaskDisabledByPolicy);
+    fixture::SetTaskState("VtMusic_vtpub2", "MusicSync", kTaskEnabled);
+    fixture::TestPackage added("VtNew_1.0.0.0_x64__vtpub5", fixture::ManifestDeclaring({{"uap5", "NewTask", "", ""}}));
+    fixture::SetTaskState("VtNew_vtpub5", "NewTask", kTaskDisabledByUser);
+    const DWORD on = kTaskEnabled;
+    fixture::SetRaw(HKEY_CURRENT_USER, Stored("Lean", "PackagedApps\\VtGone_vtpub9"), "Old", REG_DWORD, &on, sizeof on);
+    const auto states = [] {
+        std::vector<DWORD> found;
+        for (const auto& [family, task] : std::vector<std::pair<std::string, std::string>>{
+                 {"VtChat_vtpub1", "ChatStartup"}, {"VtChat_vtpub1", "Helper"}, {"VtMusic_vtpub2", "MusicTray"},
+                 {"VtMusic_vtpub2", "MusicSync"}, {"VtNew_vtpub5", "NewTask"}}) {
+            found.push_back(fixture::TaskState(family, task));
+        }
+        return found;
+    };
+    const std::vector<DWORD> changed = states();
+    const unsigned long long same = fixture::KeyWriteTime(HKEY_CURRENT_USER, fixture::TaskKey("VtMusic_vtpub2", "MusicSync"));
+    {
+        fixture::ReadOnlyKey readOnly(HKEY_CURRENT_USER, fixture::TaskKey("VtChat_vtpub1", "Helper"));
+        CHECK_EQ(catalog.set.TryLoadConfiguration("Lean").deniedLocations, std::vector<int>{10});
+        CHECK_EQ(states(), changed);
+    }
+    CHECK(catalog.set.LoadConfiguration("Lean"));
+    // Never a policy's state, nor over one; nothing for the app that is gone.
+    CHECK_EQ(states(), (std::vector<DWORD>{2, 0, 3, 2, 1}));
+    CHECK(!fixture::KeyExists(HKEY_CURRENT_USER, std::string(fixture::kPackageStates) + "\\VtGone_vtpub9"));
+    CHECK_EQ(fixture::KeyWriteTime(HKEY_CURRENT_USER, fixture::TaskKey("VtMusic_vtpub2", "MusicSync")), same);
+
+    CHECK(catalog.set.LoadConfiguration(kBeforeLastLoad));
+    CHECK_EQ(states(), changed);
+    // Below a name as long as a name can be, too.
+    CHECK(catalog.set.LoadConfiguration(longest));
+    CHECK_EQ(fixture::TaskState("VtChat_vtpub1", "ChatStartup"), kTaskEnabled);
+    // A configuration saved before packaged apps were one leaves them alone.
+    fixture::DeleteTree(HKEY_CURRENT_USER, Stored("Lean", "PackagedApps"));
+    fixture::SetTaskState("VtChat_vtpub1", "ChatStartup", kTaskDisabledByUser);
+    CHECK(catalog.set.LoadConfiguration("Lean"));
+    CHECK_EQ(fixture::TaskState("VtChat_vtpub1", "ChatStartup"), kTaskDisabledByUser);
 }

@@ -3,7 +3,9 @@
 #include "harness/dialog_driver.h"
 #include "harness/fixtures.h"
 #include "harness/live_locations.h"
+#include "harness/package_fixtures.h"
 #include "harness/service_fixtures.h"
+#include "startup/packaged_task_startup_list.h"
 #include "store/load_changes.h"
 
 #include <shlobj.h>
@@ -190,4 +192,36 @@ TEST_CASE(AServiceIsARowByItsDisplayNameWithHowItStarts) {
     const LoadChanges damaged = WorkOutLoadChanges(catalog.set, "Clean");
     CHECK(damaged.refused);
     CHECK_EQ(Rows(damaged).back(), "SystemServices|VtTestKept display (VtTestKept)|keep|disabled|disabled|damaged value");
+}
+
+TEST_CASE(APackagedAppsTaskIsARowByItsNameAndFamilyWithItsState) {
+    fixture::PackageRepository repository;
+    fixture::TestPackage chat("VtChat_1.0.0.0_x64__vtpub1",
+                              fixture::ManifestDeclaring({{"uap5", "ChatStartup", "true", "Chat"},
+                                                          {"uap5", "Helper", "", "ms-resource:HelperName"},
+                                                          {"uap5", "Sync", "", "Chat"}}));
+    fixture::TestPackage music("VtMusic_1.0.0.0_x64__vtpub2", fixture::ManifestDeclaring({{"desktop", "Tray", "", "Music"}}));
+    fixture::SetTaskState("VtMusic_vtpub2", "Tray", kTaskEnabledByPolicy);
+    fixture::Catalog catalog;
+    REQUIRE(catalog.set.SaveConfiguration("Lean"));
+    fixture::SetTaskState("VtChat_vtpub1", "ChatStartup", kTaskDisabledByUser);
+    const DWORD policy = kTaskDisabledByPolicy;
+    fixture::SetRaw(HKEY_CURRENT_USER, std::string(fixture::kConfigurations) + "\\Lean\\PackagedApps\\VtChat_vtpub1", "Sync",
+                    REG_DWORD, &policy, sizeof policy);
+    fixture::SetRaw(HKEY_CURRENT_USER, std::string(fixture::kConfigurations) + "\\Lean\\PackagedApps\\VtGone_vtpub9", "Old",
+                    REG_DWORD, &policy, sizeof policy);
+    // A stored value that is no state (edited by hand) keeps the configuration from loading.
+    fixture::SetTaskState("VtChat_vtpub1", "Helper", kTaskEnabled);
+    fixture::SetString(HKEY_CURRENT_USER, std::string(fixture::kConfigurations) + "\\Lean\\PackagedApps\\VtChat_vtpub1",
+                       "Helper", "0");
+    const LoadChanges changes = WorkOutLoadChanges(catalog.set, "Lean");
+    CHECK_EQ(Rows(changes), (std::vector<std::string>{
+        "PackagedApps|Chat (VtChat_vtpub1)|change|off (switched off)|on|",
+        "PackagedApps|Chat (VtChat_vtpub1)|keep|off|off|set by policy",
+        "PackagedApps|Helper (VtChat_vtpub1)|keep|on|on|damaged value",
+        "PackagedApps|Music (VtMusic_vtpub2)|keep|on by policy|on by policy|set by policy",
+        "PackagedApps|Old (VtGone_vtpub9)|keep|||not installed",
+    }));
+    CHECK_EQ(changes.changed, 1);
+    CHECK(changes.refused);
 }
