@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <limits>
+
 std::wstring NameKey(const std::string& name) {
     if (name.empty()) return std::wstring();
     const int size = static_cast<int>(name.size());
@@ -18,7 +20,7 @@ bool SameName(const std::string& first, const std::string& second) {
 }
 
 std::wstring WideText(const std::string& text) {
-    if (text.empty()) return std::wstring();
+    if (text.empty() || text.size() > static_cast<size_t>(std::numeric_limits<int>::max())) return std::wstring();
     const int size = static_cast<int>(text.size());
     const int length = MultiByteToWideChar(CP_ACP, 0, text.data(), size, nullptr, 0);
     if (length <= 0) return std::wstring();
@@ -30,6 +32,7 @@ std::wstring WideText(const std::string& text) {
 bool NarrowText(const std::wstring& wide, std::string& text) {
     text.clear();
     if (wide.empty()) return true;
+    if (wide.size() > static_cast<size_t>(std::numeric_limits<int>::max())) return false;
     const int size = static_cast<int>(wide.size());
     const int length = WideCharToMultiByte(CP_ACP, 0, wide.data(), size, nullptr, 0, nullptr, nullptr);
     if (length <= 0) return false;

@@ -1,5 +1,7 @@
 #include "startup/shell_link_file.h"
 
+#include "platform/text.h"
+
 #include <objidl.h>
 
 #include <cstring>
@@ -8,23 +10,14 @@
 namespace {
 
 std::string Narrow(const wchar_t* text) {
-    const int size = WideCharToMultiByte(CP_ACP, 0, text, -1, nullptr, 0, nullptr, nullptr);
-    if (size <= 1) return std::string();
-    std::string narrow(static_cast<size_t>(size), '\0');
-    WideCharToMultiByte(CP_ACP, 0, text, -1, &narrow[0], size, nullptr, nullptr);
-    narrow.resize(static_cast<size_t>(size - 1));
+    std::string narrow;
+    NarrowText(text, narrow);
     return narrow;
 }
 
 bool Widen(const std::string& text, std::wstring& wide) {
-    wide.clear();
-    if (text.empty()) return true;
-    if (text.size() > static_cast<size_t>(std::numeric_limits<int>::max())) return false;
-    const int length = static_cast<int>(text.size());
-    const int size = MultiByteToWideChar(CP_ACP, 0, text.data(), length, nullptr, 0);
-    if (size <= 0) return false;
-    wide.assign(static_cast<size_t>(size), L'\0');
-    return MultiByteToWideChar(CP_ACP, 0, text.data(), length, &wide[0], size) == size;
+    wide = WideText(text);
+    return text.empty() || !wide.empty();
 }
 
 // Copies `text` into `buffer` of `size` bytes, cut to fit, zero-terminated.
