@@ -556,6 +556,8 @@ bool InstallServices(int count, const char* program) {
     }
     CreateDirectoryA("C:\\BenchServices", nullptr);
     // As a machine has them: most on demand, some automatic, a few disabled.
+    // Wine starts automatic services only when its server starts, which the
+    // bench does not do while they exist.
     const DWORD starts[] = {SERVICE_DEMAND_START, SERVICE_AUTO_START, SERVICE_DEMAND_START, SERVICE_DISABLED};
     for (int index = 0; index < count; ++index) {
         char name[32];

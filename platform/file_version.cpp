@@ -31,21 +31,43 @@ public:
                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)) {}
     explicit operator bool() const { return static_cast<bool>(file); }
 
-    // Exactly `size` bytes at `offset`, or false.
+    // Exactly `size` bytes at `offset`, or false. The headers and the
+    // directories lie close together: a small read takes a whole page, which
+    // serves the reads after it.
     bool Read(uint32_t offset, size_t size, std::vector<uint8_t>& bytes) const {
+        if (size > kLargestRead) return false;
+        if (offset < pageOffset || offset - pageOffset > page.size() || size > page.size() - (offset - pageOffset)) {
+            if (size > kPageSize) return ReadAt(offset, size, bytes) && bytes.size() == size;
+            if (!ReadAt(offset, kPageSize, page)) return false;
+            pageOffset = offset;
+            if (size > page.size()) return false;
+        }
+        const auto from = page.begin() + (offset - pageOffset);
+        bytes.assign(from, from + static_cast<std::ptrdiff_t>(size));
+        return true;
+    }
+
+private:
+    static constexpr size_t kPageSize = 4096;
+
+    // Up to `size` bytes at `offset` (fewer at the end of the file).
+    bool ReadAt(uint32_t offset, size_t size, std::vector<uint8_t>& bytes) const {
         bytes.assign(size, 0);
         // With a high part, the offset counts as unsigned; SetFilePointerEx is newer than some systems.
         LONG high = 0;
         DWORD read = 0;
-        return size <= kLargestRead &&
-               (SetFilePointer(file.get(), static_cast<LONG>(offset), &high, FILE_BEGIN) != INVALID_SET_FILE_POINTER ||
-                GetLastError() == NO_ERROR) &&
-               (size == 0 || ReadFile(file.get(), bytes.data(), static_cast<DWORD>(size), &read, nullptr)) &&
-               read == size;
+        if ((SetFilePointer(file.get(), static_cast<LONG>(offset), &high, FILE_BEGIN) == INVALID_SET_FILE_POINTER &&
+             GetLastError() != NO_ERROR) ||
+            (size > 0 && !ReadFile(file.get(), bytes.data(), static_cast<DWORD>(size), &read, nullptr))) {
+            return false;
+        }
+        bytes.resize(read);
+        return true;
     }
 
-private:
     UniqueHandle file;
+    mutable std::vector<uint8_t> page;
+    mutable uint32_t pageOffset = 0;
 };
 
 uint16_t Word(const std::vector<uint8_t>& bytes, size_t at) {

@@ -37,8 +37,16 @@ bool SetRegistryBinary(HKEY key, const std::string& name, const std::string& byt
 }
 
 bool GetRegistryBinary(HKEY key, const std::string& name, size_t largest, std::string& bytes, DWORD* type) {
-    DWORD size = 0;
-    if (RegQueryValueExA(key, name.c_str(), nullptr, type, nullptr, &size) != ERROR_SUCCESS) return false;
+    // Most values fit a small buffer, and are read with one call.
+    char small[512];
+    DWORD size = sizeof small;
+    const LONG read = RegQueryValueExA(key, name.c_str(), nullptr, type, reinterpret_cast<BYTE*>(small), &size);
+    if (read == ERROR_SUCCESS) {
+        if (size > largest) return false;
+        bytes.assign(small, size < sizeof small ? size : sizeof small);
+        return true;
+    }
+    if (read != ERROR_MORE_DATA) return false;
     if (size > largest) return false;
     bytes.assign(size, '\0');
     if (size == 0) return true;

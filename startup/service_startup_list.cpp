@@ -47,34 +47,24 @@ std::string ReadText(HKEY key, const char* name) {
     return std::string(StartupItem::TextOf(bytes));
 }
 
-// How a service starts at the next start of Windows, and what it runs, as
-// its key below Services holds them: the service control manager keeps its
+// How a service starts at the next start of Windows, and what it runs, are
+// read from its key below Services: the service control manager keeps its
 // services there, writes every change there and reads them at the next start
 // (a service made in memory only, without a key, is gone then). Reading them
 // costs a fraction of asking the service control manager, another process,
-// whose list of services under Wine costs more than all the rest.
-struct ServiceConfig {
-    DWORD type = 0;
-    DWORD startType = 0;
-    std::string binaryPath;
-    std::string displayName;
-    bool delayed = false;
-};
+// whose list of services under Wine costs more than all the rest; and each
+// value is read only once the ones before it have not ruled the service out.
 
-// Type, start, image path and delayed start of the service `name` of the
-// open Services key; false when it has none of them. The display name only
-// with `named`.
-bool ReadConfig(HKEY services, const std::string& name, ServiceConfig& config, bool named) {
-    const RegKey key = OpenRegistryKey(services, name, kRegistryRead);
-    if (!key || !ReadDword(key.get(), "Type", config.type) || !ReadDword(key.get(), "Start", config.startType)) {
-        return false;
-    }
-    config.binaryPath = ReadText(key.get(), "ImagePath");
-    if (named) config.displayName = ReadText(key.get(), "DisplayName");
-    // Where the system keeps no such value (Windows before Vista), a start is not delayed.
+// The service's key below the open Services key, and its type and start.
+bool OpenService(HKEY services, const std::string& name, RegKey& key, DWORD& type, DWORD& startType) {
+    key = OpenRegistryKey(services, name, kRegistryRead);
+    return key && ReadDword(key.get(), "Type", type) && ReadDword(key.get(), "Start", startType);
+}
+
+// Where the system keeps no such value (Windows before Vista), a start is not delayed.
+bool IsDelayed(HKEY key) {
     DWORD delayed = 0;
-    config.delayed = ReadDword(key.get(), "DelayedAutostart", delayed) && delayed != 0;
-    return true;
+    return ReadDword(key, "DelayedAutostart", delayed) && delayed != 0;
 }
 
 // The name a service shows, which may be a string of a program file's
@@ -146,12 +136,15 @@ bool ServiceStartupList::Reload() {
     const RegKey services = OpenRegistryKey(HKEY_LOCAL_MACHINE, kServicesKey, kRegistryRead);
     if (!services) return true;
     for (const std::string& name : EnumerateRegistrySubkeys(services.get())) {
-        ServiceConfig config;
-        if (!ReadConfig(services.get(), name, config, true) || !IsProcessService(config.type) ||
-            !IsSwitchable(config.startType) || IsWindowsOwn(name, config.binaryPath)) {
+        RegKey key;
+        DWORD type = 0;
+        DWORD startType = 0;
+        if (!OpenService(services.get(), name, key, type, startType) || !IsProcessService(type) ||
+            !IsSwitchable(startType) || IsWindowsOwn(name, ReadText(key.get(), "ImagePath"))) {
             continue;
         }
-        items.push_back(ServiceItem(name, DisplayName(name, config.displayName), {config.startType, config.delayed}));
+        const bool delayed = startType == SERVICE_AUTO_START && IsDelayed(key.get());
+        items.push_back(ServiceItem(name, DisplayName(name, ReadText(key.get(), "DisplayName")), {startType, delayed}));
     }
     return true;
 }
@@ -171,14 +164,16 @@ bool ServiceStartupList::SetStart(SC_HANDLE manager, const StartupItem& item) co
     if (item.enabled == 0 || !ReadServiceStart(item, start) || !Holds(item.name, 1)) return false;
     const ServiceHandle service(OpenServiceA(manager, item.name.c_str(), SERVICE_CHANGE_CONFIG));
     const RegKey services = OpenRegistryKey(HKEY_LOCAL_MACHINE, kServicesKey, kRegistryRead);
-    ServiceConfig now;
-    if (!service || !services || !ReadConfig(services.get(), item.name, now, false)) return false;
-    if (now.startType != start.startType &&
+    RegKey key;
+    DWORD type = 0;
+    DWORD startType = 0;
+    if (!service || !services || !OpenService(services.get(), item.name, key, type, startType)) return false;
+    if (startType != start.startType &&
         !ChangeServiceConfigA(service.get(), SERVICE_NO_CHANGE, start.startType, SERVICE_NO_CHANGE, nullptr, nullptr,
                               nullptr, nullptr, nullptr, nullptr, nullptr)) {
         return false;
     }
-    if (start.startType != SERVICE_AUTO_START || now.delayed == start.delayed) return true;
+    if (start.startType != SERVICE_AUTO_START || IsDelayed(key.get()) == start.delayed) return true;
     using ChangeConfig2 = BOOL(WINAPI*)(SC_HANDLE, DWORD, LPVOID);
     auto changeConfig2 = FindSystemFunction<ChangeConfig2>("advapi32.dll", "ChangeServiceConfig2A");
     SERVICE_DELAYED_AUTO_START_INFO delayed{start.delayed ? TRUE : FALSE};
