@@ -59,6 +59,18 @@ bool GetRegistryBinary(HKEY key, const std::string& name, size_t largest, std::s
     return true;
 }
 
+bool GetRegistryDword(HKEY key, const std::string& name, DWORD& value) {
+    DWORD type = REG_NONE;
+    DWORD read = 0;
+    DWORD size = sizeof read;
+    if (RegQueryValueExA(key, name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(&read), &size) != ERROR_SUCCESS ||
+        type != REG_DWORD || size != sizeof read) {
+        return false;
+    }
+    value = read;
+    return true;
+}
+
 size_t LongestValueData(HKEY key) {
     DWORD longestData = 0;
     if (RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &longestData,

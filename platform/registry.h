@@ -53,6 +53,10 @@ bool SetRegistryBinary(HKEY key, const std::string& name, const std::string& byt
 bool GetRegistryBinary(HKEY key, const std::string& name, size_t largest, std::string& bytes,
                        DWORD* type = nullptr);
 
+// Reads a REG_DWORD value with one call; false when the key holds no value of
+// that name, or one of another type or size.
+bool GetRegistryDword(HKEY key, const std::string& name, DWORD& value);
+
 // The size of the key's largest value data, in bytes; 0 when it cannot be asked.
 size_t LongestValueData(HKEY key);
 

@@ -61,18 +61,10 @@ bool ParseFullName(const std::string& fullName, InstalledPackage& package) {
     return package.family.size() <= kLongestKeyName;
 }
 
-// A package's folder (REG_SZ): with one call where it fits a path's buffer,
-// as every folder of a package does.
+// A package's folder (REG_SZ).
 bool ReadFolder(HKEY package, std::string& folder) {
-    char buffer[2 * MAX_PATH];
     DWORD type = REG_NONE;
-    DWORD size = sizeof buffer;
-    const LONG read = RegQueryValueExA(package, "PackageRootFolder", nullptr, &type, reinterpret_cast<BYTE*>(buffer), &size);
-    if (read == ERROR_SUCCESS) {
-        folder.assign(buffer, size);
-    } else if (read != ERROR_MORE_DATA || !GetRegistryBinary(package, "PackageRootFolder", kLongestFolderValue, folder, &type)) {
-        return false;
-    }
+    if (!GetRegistryBinary(package, "PackageRootFolder", kLongestFolderValue, folder, &type)) return false;
     folder.assign(StartupItem::TextOf(folder));
     return type == REG_SZ;
 }
@@ -125,19 +117,15 @@ RegKey TaskKey(HKEY states, const StartupItem& task, REGSAM rights, bool make) {
     return family ? open(family.get(), TaskIdOf(task), rights) : RegKey();
 }
 
-// Each task's state as Windows keeps it, where it keeps one (read with one
-// call: a State of another size is none).
+// Each task's state as Windows keeps it, where it keeps one (a State of
+// another type or size is none).
 void ReadStates(std::vector<StartupItem>& tasks) {
     const RegKey states = OpenRegistryKey(HKEY_CURRENT_USER, kPackageStatesKey, kRegistryRead);
     if (!states) return;
     for (StartupItem& task : tasks) {
         const RegKey key = TaskKey(states.get(), task, kRegistryRead, false);
         DWORD state = 0;
-        DWORD type = REG_NONE;
-        DWORD size = sizeof state;
-        if (key && RegQueryValueExA(key.get(), kStateValue, nullptr, &type, reinterpret_cast<BYTE*>(&state), &size) ==
-                       ERROR_SUCCESS &&
-            type == REG_DWORD && size == sizeof state) {
+        if (key && GetRegistryDword(key.get(), kStateValue, state)) {
             task.data.assign(reinterpret_cast<const char*>(&state), sizeof state);
         }
     }

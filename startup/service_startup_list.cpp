@@ -32,14 +32,6 @@ bool IsSwitchable(DWORD startType) {
     return startType == SERVICE_AUTO_START || startType == SERVICE_DEMAND_START || startType == SERVICE_DISABLED;
 }
 
-// A DWORD value; false when the key holds none of that name.
-bool ReadDword(HKEY key, const char* name, DWORD& value) {
-    DWORD type = REG_NONE;
-    DWORD size = sizeof value;
-    return RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE*>(&value), &size) == ERROR_SUCCESS &&
-           type == REG_DWORD && size == sizeof value;
-}
-
 // A text value, its terminating zero left off; empty when there is none.
 std::string ReadText(HKEY key, const char* name) {
     std::string bytes;
@@ -58,13 +50,13 @@ std::string ReadText(HKEY key, const char* name) {
 // The service's key below the open Services key, and its type and start.
 bool OpenService(HKEY services, const std::string& name, RegKey& key, DWORD& type, DWORD& startType) {
     key = OpenRegistryKey(services, name, kRegistryRead);
-    return key && ReadDword(key.get(), "Type", type) && ReadDword(key.get(), "Start", startType);
+    return key && GetRegistryDword(key.get(), "Type", type) && GetRegistryDword(key.get(), "Start", startType);
 }
 
 // Where the system keeps no such value (Windows before Vista), a start is not delayed.
 bool IsDelayed(HKEY key) {
     DWORD delayed = 0;
-    return ReadDword(key, "DelayedAutostart", delayed) && delayed != 0;
+    return GetRegistryDword(key, "DelayedAutostart", delayed) && delayed != 0;
 }
 
 // The name a service shows, which may be a string of a program file's

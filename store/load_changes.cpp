@@ -242,14 +242,13 @@ bool ProgramMissing(int locationIndex, const StartupItem& item) {
 
 std::string Note(const LocationSides& sides, EntryChange change, const StartupItem& after) {
     const int locationIndex = sides.locationIndex;
-    std::string note;
     const auto refusal = sides.refusals.find(KeyOf(after));
-    if (refusal != sides.refusals.end()) note = refusal->second == Refusal::InvalidName ? kInvalidName : kDamagedValue;
-    if (ProgramMissing(locationIndex, after)) note += (note.empty() ? "" : "; ") + std::string(kProgramNotFound);
-    if (change == EntryChange::Add && after.enabled != 0 && Location(locationIndex).runsOnce) {
-        note += (note.empty() ? "" : "; ") + std::string(kRunsOnce);
-    }
-    return note;
+    const char* refused = refusal == sides.refusals.end()            ? ""
+                          : refusal->second == Refusal::InvalidName ? kInvalidName
+                                                                    : kDamagedValue;
+    const bool runsOnce = change == EntryChange::Add && after.enabled != 0 && Location(locationIndex).runsOnce;
+    return Joined({refused, ProgramMissing(locationIndex, after) ? kProgramNotFound : "", runsOnce ? kRunsOnce : ""},
+                  "; ");
 }
 
 ChangeRow MakeRow(const LocationSides& sides, const StartupItem* now, const StartupItem* after) {
@@ -422,8 +421,7 @@ void AddSwitchRows(const StartupList& live, const LocationPlan* plan, std::vecto
     }
     // A damaged value keeps the load from running: that comes first.
     const auto note = [&damaged](const std::wstring& name, const std::string& rest) {
-        if (damaged.count(name) == 0) return rest;
-        return rest.empty() ? std::string(kDamagedValue) : kDamagedValue + ("; " + rest);
+        return Joined({damaged.count(name) != 0 ? kDamagedValue : "", rest}, "; ");
     };
     std::map<std::pair<std::wstring, std::wstring>, ChangeRow> sorted;
     for (const StartupItem& item : live.Items()) {
